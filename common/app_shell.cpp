@@ -1,0 +1,72 @@
+#include "common/app_shell.h"
+
+#include "common/command_line.h"
+#include "common/resource_ids.h"
+
+namespace common {
+
+void RegisterMainWindowClass(platform::WindowSystem& windows, platform::InstanceHandle instance,
+                             const char* className) {
+  platform::WindowClass windowClass;
+  windowClass.style = platform::kClassStyleRedraw;
+  windowClass.classExtra = 0;
+  windowClass.windowExtra = 0;
+  windowClass.instance = instance;
+  windowClass.iconId = IDI_LARGE_ICON;
+  windowClass.smallIconId = IDI_SMALL_ICON;
+  windowClass.cursorId = platform::kArrowCursor;
+  windowClass.backgroundColor = platform::kColorWindowBrush;
+  windowClass.menuId = IDR_MAIN_MENU;
+  windowClass.className = className;
+  windows.RegisterClassExA(windowClass);
+}
+
+bool CreateMainWindow(platform::WindowSystem& windows, ShellState& state,
+                      platform::InstanceHandle instance, int /*showState*/) {
+  state.instance = instance;
+  platform::WindowCreation creation;
+  creation.exStyle = 0;
+  creation.className = state.className;
+  creation.windowName = state.title;
+  creation.style = platform::kOverlappedWindow;
+  creation.x = platform::kUseDefault;
+  creation.y = 0;
+  creation.width = platform::kUseDefault;
+  creation.height = 0;
+  creation.instance = instance;
+  platform::WindowHandle window = windows.CreateWindowExA(creation);
+  if (window == nullptr) return false;
+  windows.ShowWindow(window, platform::kShowHide);
+  windows.UpdateWindow(window);
+  return true;
+}
+
+CommandResult RunStartupSequence(const platform::Platform& platform, ShellState& state,
+                                 platform::InstanceHandle instance, const char* commandLine,
+                                 int showState, const ProgramDefinition& program) {
+  // The argument table lives as long as the run; its entries are never released.
+  char* table[kMaxTableCapacity] = {};
+  const int capacity = program.capacity < kMaxTableCapacity ? program.capacity : kMaxTableCapacity;
+  const SplitResult split = SplitCommandLine(platform.memory, platform.codePage, commandLine,
+                                             program.delimiter, program.rePrefix, table, capacity);
+
+  platform.windows.LoadStringA(instance, IDS_APP_TITLE, state.title, kShellBufferSize);
+  platform.windows.LoadStringA(instance, IDC_MAIN_CLASS, state.className, kShellBufferSize);
+  RegisterMainWindowClass(platform.windows, instance, state.className);
+  // No command uses the window; when it cannot be created the command runs all the same.
+  CreateMainWindow(platform.windows, state, instance, showState);
+  platform.windows.LoadAcceleratorsA(instance, IDR_ACCELERATORS);
+
+  switch (split.status) {
+    case SplitStatus::Complete:
+      return program.runCommand(platform, table, split.count);
+    case SplitStatus::TooManyEntries:
+      program.writeUsage(platform.console);
+      return ExitWith(1);
+    case SplitStatus::OutOfMemory:
+      break;
+  }
+  return ExitWith(1);
+}
+
+}  // namespace common

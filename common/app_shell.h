@@ -1,0 +1,51 @@
+#pragma once
+
+#include "common/command_result.h"
+#include "platform/platform.h"
+
+namespace common {
+
+// What distinguishes the two programs to the shared start-up sequence.
+struct ProgramDefinition {
+  // How the command line is cut into the argument table.
+  char delimiter;
+  bool rePrefix;
+  int capacity;  // at most kMaxTableCapacity
+  // The program's one command over the argument table.
+  CommandResult (*runCommand)(const platform::Platform& platform, char** entries, int count);
+  // The usage text, written when a command line holds more entries than the table.
+  void (*writeUsage)(platform::Console& console);
+};
+
+constexpr int kMaxTableCapacity = 10;
+constexpr int kShellBufferSize = 100;
+
+// What the shell keeps for the whole run.
+struct ShellState {
+  platform::InstanceHandle instance = nullptr;
+  char title[kShellBufferSize] = {};
+  char className[kShellBufferSize] = {};
+};
+
+// Registers the main window class: redraw styles, the program's icons 107 and 108, the arrow
+// cursor, the window colour, menu 109 and the class name. The outcome is not examined.
+void RegisterMainWindowClass(platform::WindowSystem& windows, platform::InstanceHandle instance,
+                             const char* className);
+
+// Stores the instance, creates the main window (overlapped style, never visible), hides it and
+// updates it once. Returns false when no window was created.
+bool CreateMainWindow(platform::WindowSystem& windows, ShellState& state,
+                      platform::InstanceHandle instance, int showState);
+
+// The start-up sequence of both programs: split the command line, load the title and class
+// name, register the class, create the hidden main window, load the accelerators and run the
+// command. The result says with which code and how the run ends.
+//
+// A command line with more entries than the table holds runs no command: the usage text is
+// written and the code is 1; so is a command line whose entries cannot be stored (no text).
+// A main window that cannot be created is not needed by any command: the command still runs.
+CommandResult RunStartupSequence(const platform::Platform& platform, ShellState& state,
+                                 platform::InstanceHandle instance, const char* commandLine,
+                                 int showState, const ProgramDefinition& program);
+
+}  // namespace common

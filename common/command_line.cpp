@@ -1,0 +1,64 @@
+#include "common/command_line.h"
+
+#include <cstring>
+
+#include "common/multibyte.h"
+
+namespace common {
+namespace {
+
+// A new block holding the optional prefix and the text [begin, end), then two NULs; null when
+// memory runs out.
+char* MakeEntry(platform::Memory& memory, char prefix, const char* begin, const char* end) {
+  const std::size_t prefixLength = (prefix != '\0') ? 1 : 0;
+  const std::size_t length = prefixLength + static_cast<std::size_t>(end - begin);
+  char* entry = static_cast<char*>(memory.HeapAlloc(length + 2));
+  if (entry == nullptr) return nullptr;
+  if (prefixLength != 0) entry[0] = prefix;
+  std::memcpy(entry + prefixLength, begin, static_cast<std::size_t>(end - begin));
+  entry[length] = '\0';
+  entry[length + 1] = '\0';
+  return entry;
+}
+
+}  // namespace
+
+SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage& codePage,
+                             const char* text, char delimiter, bool rePrefix, char** table,
+                             int capacity) {
+  SplitResult result{0, SplitStatus::Complete};
+  const char* p = text;
+  for (;;) {
+    while (*p == delimiter && !IsLeadPair(codePage, p)) ++p;
+    if (*p == '\0') return result;
+
+    // The raw token runs up to the next delimiter, a character at a time, so a double-byte
+    // character is never cut and its trail byte is never a delimiter or white space. The
+    // trimmed entry runs from its first to its last character that is not white space.
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    while (*p != '\0' && (IsLeadPair(codePage, p) || *p != delimiter)) {
+      const char* next = NextChar(codePage, p);
+      if (IsLeadPair(codePage, p) || !IsWhiteSpace(*p)) {
+        if (begin == nullptr) begin = p;
+        end = next;
+      }
+      p = next;
+    }
+    if (*p != '\0') ++p;  // past the delimiter that ended the token
+    if (begin == nullptr) continue;  // white space only: the token takes no slot
+
+    if (result.count == capacity) {
+      result.status = SplitStatus::TooManyEntries;
+      return result;
+    }
+    char* entry = MakeEntry(memory, rePrefix ? delimiter : '\0', begin, end);
+    if (entry == nullptr) {
+      result.status = SplitStatus::OutOfMemory;
+      return result;
+    }
+    table[result.count++] = entry;
+  }
+}
+
+}  // namespace common

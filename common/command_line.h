@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/code_page.h"
+#include "platform/memory.h"
+
+namespace common {
+
+enum class SplitStatus {
+  Complete,        // every entry of the text is in the table
+  TooManyEntries,  // the text holds more entries than the table has slots; the table is full
+  OutOfMemory,     // a block for an entry could not be obtained; the table holds the ones before
+};
+
+struct SplitResult {
+  int count;
+  SplitStatus status;
+};
+
+// Cuts the command-line text at `delimiter` into the argument table: trimmed, non-empty entries
+// in the order of the text. With `rePrefix`, the delimiter is put back in front of each entry.
+// Each entry is a heap block of its length + 2 bytes, ending in two NULs, that is never
+// released. At most `capacity` slots of `table` are written.
+SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage& codePage,
+                             const char* text, char delimiter, bool rePrefix, char** table,
+                             int capacity);
+
+}  // namespace common

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/code_page.h"
+
+namespace common {
+
+// Stepping through 8-bit multibyte text of the ANSI code page. A lead byte and the byte after it
+// are one character, so a trail byte is never taken for a delimiter, blank, quote, slash or
+// backslash. A lead byte right before the terminating NUL counts as one byte of its own.
+
+inline bool IsLeadPair(const platform::CodePage& codePage, const char* p) {
+  return codePage.IsDBCSLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0';
+}
+
+// The next character after p; p itself at the terminating NUL.
+inline const char* NextChar(const platform::CodePage& codePage, const char* p) {
+  if (*p == '\0') return p;
+  return p + (IsLeadPair(codePage, p) ? 2 : 1);
+}
+inline char* NextChar(const platform::CodePage& codePage, char* p) {
+  return const_cast<char*>(NextChar(codePage, static_cast<const char*>(p)));
+}
+
+// White space of the C locale: space and 0x09 to 0x0D. No byte of 0x80 or above.
+inline bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The first character c (a single-byte character) in text, or null.
+inline const char* FindChar(const platform::CodePage& codePage, const char* text, char c) {
+  for (const char* p = text; *p != '\0'; p = NextChar(codePage, p)) {
+    if (*p == c) return p;
+  }
+  return nullptr;
+}
+
+// The last character c (a single-byte character) in text, or null.
+inline const char* FindLastChar(const platform::CodePage& codePage, const char* text, char c) {
+  const char* last = nullptr;
+  for (const char* p = text; *p != '\0'; p = NextChar(codePage, p)) {
+    if (*p == c) last = p;
+  }
+  return last;
+}
+
+}  // namespace common

@@ -1,0 +1,80 @@
+#include "mordelt/dispatcher.h"
+
+#include <cstring>
+
+namespace mordelt {
+namespace {
+
+using common::Ending;
+
+// A verb's operation, given the arguments that follow the verb (at least as many as the verb
+// needs).
+using Operation = int (*)(const platform::Platform& platform, char** arguments, int count);
+
+struct Verb {
+  const char* name;
+  std::size_t comparedLength;  // the leading characters of the entry that must equal the verb's
+  int requiredArguments;
+  Ending ending;
+  Operation run;  // null while the verb has no operation in this build
+};
+
+// The verbs in the order in which they are tested.
+const Verb kVerbs[] = {
+    {"-add", 4, 3, Ending::ExitProcess, nullptr},
+    {"-importreg", 8, 2, Ending::Return, nullptr},
+    {"-delfile", 8, 1, Ending::Return, nullptr},
+    {"-delregfromfile", 14, 1, Ending::Return, nullptr},
+    {"-delregkeyfromfile", 14, 1, Ending::Return, nullptr},
+    {"-cpfile", 7, 2, Ending::Return, nullptr},
+    {"-regfile", 4, 1, Ending::Return, nullptr},
+    {"-hwid", 5, 0, Ending::Return, nullptr},
+    {"-rescan", 7, 0, Ending::Return, nullptr},
+    {"-delete", 7, 2, Ending::ExitProcess, nullptr},
+};
+
+const Verb* FindVerb(const char* entry) {
+  for (const Verb& verb : kVerbs) {
+    if (std::strncmp(entry, verb.name, verb.comparedLength) == 0) return &verb;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const common::ProgramDefinition kMordeltProgram = {'*', false, 5, DispatchCommand, WriteUsage};
+
+void WriteUsage(platform::Console& console) {
+  console.Write("Usage:Mordelt.exe  -int [OPTION]\n");
+  console.Write("-int - if regestry val is  integer:\n");
+  console.Write("Options:\n");
+  console.Write(" -add <path in registry> <key's name> <value>\n");
+  console.Write(" -delete <path in registry> <key's name> \n");
+}
+
+int QueryEachHashPattern(const platform::Platform& platform, char** arguments, int count,
+                         PatternQuery query) {
+  for (int i = 0; i < count; ++i) {
+    char* argument = arguments[i];
+    if (argument[0] != '#') continue;
+    argument[0] = '*';
+    if (query(platform, 1, &arguments[i]) == 0) return 0;
+  }
+  return 4;
+}
+
+common::CommandResult DispatchCommand(const platform::Platform& platform, char** entries,
+                                      int count) {
+  if (count == 0) return common::ReturnCode(0);
+
+  const Verb* verb = FindVerb(entries[0]);
+  char** arguments = entries + 1;
+  const int argumentCount = count - 1;
+  if (verb == nullptr || verb->run == nullptr || argumentCount < verb->requiredArguments) {
+    WriteUsage(platform.console);
+    return common::ExitWith(1);
+  }
+  return {verb->run(platform, arguments, argumentCount), verb->ending};
+}
+
+}  // namespace mordelt

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/unique_handle.h"
+
+namespace platform {
+
+// Opaque handles: a C runtime stream opened for reading (FILE*), and a directory search.
+struct TextFileTag;
+using TextFileHandle = TextFileTag*;
+struct FindTag;
+using FindHandle = FindTag*;
+
+inline FindHandle InvalidFindHandle() {
+  return reinterpret_cast<FindHandle>(static_cast<std::intptr_t>(-1));
+}
+
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
+constexpr std::uint32_t kFileAttributeReadonly = 0x1u;          // FILE_ATTRIBUTE_READONLY
+constexpr std::uint32_t kMaxPath = 260;                          // MAX_PATH
+
+// What a directory search reports of one entry (the part of WIN32_FIND_DATAA the programs use).
+struct FindData {
+  std::uint32_t fileAttributes = 0;
+  char fileName[kMaxPath] = {};
+};
+
+// Files: the C runtime's text streams and the kernel's file calls (8-bit forms).
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // fopen(name, "r"): text mode, so CR LF reads as LF. Null when the file cannot be opened.
+  virtual TextFileHandle fopen_r(const char* name) = 0;
+  // fgets(buffer, size, file): at most size - 1 bytes up to and including a line feed, then a
+  // NUL. Null at the end of the file or on a read error.
+  virtual char* fgets(char* buffer, int size, TextFileHandle file) = 0;
+  virtual int fclose(TextFileHandle file) = 0;
+
+  virtual bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) = 0;
+  virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
+  virtual bool SetFileAttributesA(const char* path, std::uint32_t attributes) = 0;
+  virtual bool DeleteFileA(const char* path) = 0;
+
+  // FindFirstFileA(pattern, data): InvalidFindHandle() when nothing matches.
+  virtual FindHandle FindFirstFileA(const char* pattern, FindData* data) = 0;
+  virtual bool FindClose(FindHandle search) = 0;
+};
+
+struct TextFileTraits {
+  using Handle = TextFileHandle;
+  Files* files = nullptr;
+  static Handle Invalid() { return nullptr; }
+  void Close(Handle file) const { files->fclose(file); }
+};
+
+// A text stream open for reading, closed at the end of its scope.
+class UniqueTextFile : public UniqueHandle<TextFileTraits> {
+ public:
+  UniqueTextFile(Files& files, TextFileHandle file) : UniqueHandle(TextFileTraits{&files}, file) {}
+};
+
+struct FindTraits {
+  using Handle = FindHandle;
+  Files* files = nullptr;
+  static Handle Invalid() { return InvalidFindHandle(); }
+  void Close(Handle search) const { files->FindClose(search); }
+};
+
+// A directory search, ended at the end of its scope.
+class UniqueFind : public UniqueHandle<FindTraits> {
+ public:
+  UniqueFind(Files& files, FindHandle search) : UniqueHandle(FindTraits{&files}, search) {}
+};
+
+}  // namespace platform

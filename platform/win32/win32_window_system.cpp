@@ -1,0 +1,65 @@
+#include <windows.h>
+
+#include "common/win32_main_window.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/window_system.h"
+
+namespace platform::win32 {
+namespace {
+
+HINSTANCE ToInstance(InstanceHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
+HWND ToWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+
+class User32 final : public WindowSystem {
+ public:
+  int LoadStringA(InstanceHandle instance, unsigned id, char* buffer, int size) override {
+    return ::LoadStringA(ToInstance(instance), id, buffer, size);
+  }
+
+  bool RegisterClassExA(const WindowClass& windowClass) override {
+    HINSTANCE instance = ToInstance(windowClass.instance);
+    WNDCLASSEXA record = {};
+    record.cbSize = sizeof record;
+    record.style = windowClass.style;
+    record.lpfnWndProc = common::MainWindowProc;
+    record.cbClsExtra = windowClass.classExtra;
+    record.cbWndExtra = windowClass.windowExtra;
+    record.hInstance = instance;
+    record.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(windowClass.iconId));
+    record.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(windowClass.cursorId));
+    record.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(windowClass.backgroundColor));
+    record.lpszMenuName = MAKEINTRESOURCEA(windowClass.menuId);
+    record.lpszClassName = windowClass.className;
+    record.hIconSm = ::LoadIconA(instance, MAKEINTRESOURCEA(windowClass.smallIconId));
+    return ::RegisterClassExA(&record) != 0;
+  }
+
+  WindowHandle CreateWindowExA(const WindowCreation& creation) override {
+    common::SetModuleInstance(ToInstance(creation.instance));
+    HWND window = ::CreateWindowExA(creation.exStyle, creation.className, creation.windowName,
+                                    creation.style, creation.x, creation.y, creation.width,
+                                    creation.height, nullptr, nullptr,
+                                    ToInstance(creation.instance), nullptr);
+    return reinterpret_cast<WindowHandle>(window);
+  }
+
+  bool ShowWindow(WindowHandle window, int showCommand) override {
+    return ::ShowWindow(ToWindow(window), showCommand) != 0;
+  }
+
+  bool UpdateWindow(WindowHandle window) override { return ::UpdateWindow(ToWindow(window)) != 0; }
+
+  AcceleratorsHandle LoadAcceleratorsA(InstanceHandle instance, unsigned id) override {
+    return reinterpret_cast<AcceleratorsHandle>(
+        ::LoadAcceleratorsA(ToInstance(instance), MAKEINTRESOURCEA(id)));
+  }
+};
+
+}  // namespace
+
+WindowSystem& Win32WindowSystem() {
+  static User32 windows;
+  return windows;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Opaque handles of the window system: a module instance (HINSTANCE), a window (HWND) and an
+// accelerator table (HACCEL).
+struct InstanceTag;
+using InstanceHandle = InstanceTag*;
+struct WindowTag;
+using WindowHandle = WindowTag*;
+struct AcceleratorsTag;
+using AcceleratorsHandle = AcceleratorsTag*;
+
+constexpr std::uint32_t kClassStyleRedraw = 0x0003;           // CS_HREDRAW | CS_VREDRAW
+constexpr std::uint32_t kOverlappedWindow = 0x00CF0000u;      // WS_OVERLAPPEDWINDOW
+constexpr int kUseDefault = static_cast<int>(0x80000000u);    // CW_USEDEFAULT
+constexpr int kColorWindowBrush = 6;                          // COLOR_WINDOW + 1
+constexpr unsigned kArrowCursor = 32512;                      // IDC_ARROW
+constexpr int kShowHide = 0;                                  // SW_HIDE
+
+// The main window class (WNDCLASSEXA), with resources named by their ids. The window procedure
+// is the program's main window procedure.
+struct WindowClass {
+  std::uint32_t style = 0;
+  int classExtra = 0;
+  int windowExtra = 0;
+  InstanceHandle instance = nullptr;
+  unsigned iconId = 0;        // LoadIconA(instance, iconId)
+  unsigned smallIconId = 0;   // LoadIconA(instance, smallIconId)
+  unsigned cursorId = 0;      // LoadCursorA(no instance, cursorId)
+  int backgroundColor = 0;    // a system colour value + 1
+  unsigned menuId = 0;
+  const char* className = nullptr;
+};
+
+// A window to create (the parameters of CreateWindowExA).
+struct WindowCreation {
+  std::uint32_t exStyle = 0;
+  const char* className = nullptr;
+  const char* windowName = nullptr;
+  std::uint32_t style = 0;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  InstanceHandle instance = nullptr;
+};
+
+// The window system (user32, 8-bit forms), as far as the start-up sequence uses it.
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+  virtual int LoadStringA(InstanceHandle instance, unsigned id, char* buffer, int size) = 0;
+  virtual bool RegisterClassExA(const WindowClass& windowClass) = 0;
+  // No parent, no menu of its own (the class menu applies), no creation data.
+  virtual WindowHandle CreateWindowExA(const WindowCreation& creation) = 0;
+  virtual bool ShowWindow(WindowHandle window, int showCommand) = 0;
+  virtual bool UpdateWindow(WindowHandle window) = 0;
+  virtual AcceleratorsHandle LoadAcceleratorsA(InstanceHandle instance, unsigned id) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,125 @@
+#include "common/app_shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+std::vector<std::string> g_commandEntries;
+bool g_commandRan = false;
+
+common::CommandResult RecordingCommand(const platform::Platform& platform, char** entries,
+                                       int count) {
+  g_commandRan = true;
+  g_commandEntries.assign(entries, entries + count);
+  platform.console.Write("ran\n");
+  return common::ReturnCode(42);
+}
+
+void WriteTestUsage(platform::Console& console) { console.Write("usage\n"); }
+
+const common::ProgramDefinition kStarProgram = {'*', false, 5, RecordingCommand, WriteTestUsage};
+
+class StartupSequenceTest : public ::testing::Test {
+ protected:
+  StartupSequenceTest() {
+    fake.windows.strings = {{103, "Tavrix"}, {106, "Hello World!"}, {109, "TAVRIX"}};
+    g_commandRan = false;
+    g_commandEntries.clear();
+  }
+  common::CommandResult Run(const char* commandLine, int showState = 3 /* maximised */) {
+    return common::RunStartupSequence(fake.platform, shell, instance, commandLine, showState,
+                                      kStarProgram);
+  }
+
+  fakes::FakePlatform fake;
+  common::ShellState shell;
+  platform::InstanceHandle instance = reinterpret_cast<platform::InstanceHandle>(0x400000);
+};
+
+TEST_F(StartupSequenceTest, RunsTheStepsInOrderAndTheCommandLast) {
+  const common::CommandResult result = Run("a * b");
+  EXPECT_EQ(result.exitCode, 42);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  // The splitting comes first, before any resource is loaded.
+  EXPECT_EQ(fake.log.Names(),
+            (std::vector<std::string>{"HeapAlloc", "HeapAlloc", "LoadStringA", "LoadStringA",
+                                      "RegisterClassExA", "CreateWindowExA", "ShowWindow",
+                                      "UpdateWindow", "LoadAcceleratorsA"}));
+  EXPECT_EQ(fake.log.ArgumentsOf("LoadStringA", 0), "103, 100");
+  EXPECT_EQ(fake.log.ArgumentsOf("LoadStringA", 1), "109, 100");
+  EXPECT_EQ(fake.log.ArgumentsOf("LoadAcceleratorsA"), "109");
+  EXPECT_EQ(g_commandEntries, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(fake.console.output, "ran\n");
+}
+
+TEST_F(StartupSequenceTest, RegistersTheClassAndCreatesAHiddenWindow) {
+  Run("");
+  const platform::WindowClass& c = fake.windows.registeredClass;
+  EXPECT_EQ(c.style, 3u);
+  EXPECT_EQ(c.classExtra, 0);
+  EXPECT_EQ(c.windowExtra, 0);
+  EXPECT_EQ(c.instance, instance);
+  EXPECT_EQ(c.iconId, 107u);
+  EXPECT_EQ(c.smallIconId, 108u);
+  EXPECT_EQ(c.cursorId, 32512u);
+  EXPECT_EQ(c.backgroundColor, 6);
+  EXPECT_EQ(c.menuId, 109u);
+  EXPECT_EQ(fake.windows.registeredClassName, "TAVRIX");
+
+  const platform::WindowCreation& w = fake.windows.createdWindow;
+  EXPECT_EQ(w.exStyle, 0u);
+  EXPECT_EQ(fake.windows.createdClassName, "TAVRIX");
+  EXPECT_EQ(fake.windows.createdWindowName, "Tavrix");
+  EXPECT_EQ(w.style, 0x00CF0000u);  // overlapped, not visible
+  EXPECT_EQ(w.x, static_cast<int>(0x80000000u));
+  EXPECT_EQ(w.y, 0);
+  EXPECT_EQ(w.width, static_cast<int>(0x80000000u));
+  EXPECT_EQ(w.height, 0);
+  EXPECT_EQ(w.instance, instance);
+  EXPECT_EQ(fake.log.ArgumentsOf("ShowWindow"), "0");  // hidden whatever the show state
+  EXPECT_TRUE(fake.windows.windowExists);
+  EXPECT_FALSE(fake.windows.windowVisible);
+  EXPECT_EQ(shell.instance, instance);
+  EXPECT_STREQ(shell.title, "Tavrix");
+  EXPECT_STREQ(shell.className, "TAVRIX");
+}
+
+TEST_F(StartupSequenceTest, LongResourceStringsAreCutToNinetyNineCharacters) {
+  fake.windows.strings[103] = std::string(150, 'x');
+  Run("");
+  EXPECT_EQ(std::string(shell.title), std::string(99, 'x'));
+}
+
+TEST_F(StartupSequenceTest, AWindowThatCannotBeCreatedDoesNotStopTheCommand) {
+  fake.log.Fail("CreateWindowExA");
+  const common::CommandResult result = Run("a");
+  EXPECT_TRUE(g_commandRan);
+  EXPECT_EQ(result.exitCode, 42);
+  EXPECT_EQ(fake.log.Count("ShowWindow"), 0u);
+  // The window still comes before the command.
+  EXPECT_EQ(fake.log.Names().back(), "LoadAcceleratorsA");
+}
+
+TEST_F(StartupSequenceTest, MoreEntriesThanTheTableHoldsAreRefusedWithTheUsageText) {
+  const common::CommandResult result = Run("a*b*c*d*e*f");
+  EXPECT_FALSE(g_commandRan);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
+  EXPECT_EQ(fake.console.output, "usage\n");
+  EXPECT_EQ(fake.log.Count("CreateWindowExA"), 1u);  // after the window, as any command
+}
+
+TEST_F(StartupSequenceTest, EntriesThatCannotBeStoredEndWithOneAndNoText) {
+  fake.log.Fail("HeapAlloc");
+  const common::CommandResult result = Run("a*b");
+  EXPECT_FALSE(g_commandRan);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#include "common/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+struct Split {
+  std::vector<std::string> entries;
+  common::SplitStatus status;
+};
+
+class SplitCommandLineTest : public ::testing::Test {
+ protected:
+  Split Run(const char* text, char delimiter, bool rePrefix, int capacity) {
+    char* table[12] = {};
+    const common::SplitResult result = common::SplitCommandLine(
+        fake.memory, fake.codePage, text, delimiter, rePrefix, table, capacity);
+    Split split{{}, result.status};
+    for (int i = 0; i < result.count; ++i) {
+      // Every entry is a block of exactly its length + 2 bytes ending in two NULs.
+      const std::size_t length = std::strlen(table[i]);
+      EXPECT_EQ(fake.memory.SizeOf(table[i]), length + 2) << table[i];
+      EXPECT_EQ(table[i][length + 1], '\0') << table[i];
+      split.entries.emplace_back(table[i]);
+    }
+    for (int i = result.count; i < 12; ++i) EXPECT_EQ(table[i], nullptr) << "slot " << i;
+    // Only the stored entries hold memory; the program keeps them until it ends.
+    EXPECT_EQ(fake.memory.LiveBlocks(), static_cast<std::size_t>(result.count));
+    fake.memory.FreeAll();
+    return split;
+  }
+  std::vector<std::string> Mordelt(const char* text) {
+    Split split = Run(text, '*', false, 5);
+    EXPECT_EQ(split.status, common::SplitStatus::Complete) << text;
+    return split.entries;
+  }
+  std::vector<std::string> Setup(const char* text) {
+    Split split = Run(text, '-', true, 10);
+    EXPECT_EQ(split.status, common::SplitStatus::Complete) << text;
+    return split.entries;
+  }
+
+  fakes::FakePlatform fake;
+};
+
+using Entries = std::vector<std::string>;
+
+TEST_F(SplitCommandLineTest, MordeltExamples) {
+  EXPECT_EQ(Mordelt("-add*SOFTWARE\\Example*Name*Value"),
+            (Entries{"-add", "SOFTWARE\\Example", "Name", "Value"}));
+  EXPECT_EQ(Mordelt("-add * SOFTWARE\\Example Tools * Install Dir * C:\\Program Files\\Example"),
+            (Entries{"-add", "SOFTWARE\\Example Tools", "Install Dir", "C:\\Program Files\\Example"}));
+  EXPECT_EQ(Mordelt("**-rescan**"), (Entries{"-rescan"}));
+  EXPECT_EQ(Mordelt("-cpfile*\"C:\\a b.txt\"*C:\\c.txt"),
+            (Entries{"-cpfile", "\"C:\\a b.txt\"", "C:\\c.txt"}));
+  EXPECT_EQ(Mordelt("-add*Key*Name*"), (Entries{"-add", "Key", "Name"}));
+  EXPECT_EQ(Mordelt("-add*Key* *Value"), (Entries{"-add", "Key", "Value"}));
+  EXPECT_EQ(Mordelt("-hwid*#PCI\\VEN_1234*#USB\\VID_1234"),
+            (Entries{"-hwid", "#PCI\\VEN_1234", "#USB\\VID_1234"}));
+}
+
+TEST_F(SplitCommandLineTest, NothingButDelimitersAndWhiteSpaceGivesNoEntry) {
+  EXPECT_EQ(Mordelt(""), Entries{});
+  EXPECT_EQ(Mordelt("   "), Entries{});
+  EXPECT_EQ(Mordelt("***"), Entries{});
+  EXPECT_EQ(Mordelt(" \t*\r\n* \v\f *"), Entries{});
+}
+
+TEST_F(SplitCommandLineTest, TrimsAllSixWhiteSpaceCharactersAtBothEndsOnly) {
+  EXPECT_EQ(Mordelt("\t\n -add \v\f\r*  a  b  "), (Entries{"-add", "a  b"}));
+}
+
+TEST_F(SplitCommandLineTest, HighBitBytesAreNotWhiteSpace) {
+  EXPECT_EQ(Mordelt("\xA0x\xA0*\x85"), (Entries{"\xA0x\xA0", "\x85"}));
+}
+
+TEST_F(SplitCommandLineTest, SetupExamples) {
+  EXPECT_EQ(Setup("-i Product.msi -l install.log -s"),
+            (Entries{"-i Product.msi", "-l install.log", "-s"}));
+  EXPECT_EQ(Setup("-i  Product.msi  "), (Entries{"-i  Product.msi"}));
+  EXPECT_EQ(Setup("-i C:\\My-Setup\\Product.msi"), (Entries{"-i C:\\My", "-Setup\\Product.msi"}));
+  EXPECT_EQ(Setup("Product.msi -s"), (Entries{"-Product.msi", "-s"}));
+  EXPECT_EQ(Setup("--s"), (Entries{"-s"}));
+  EXPECT_EQ(Setup("- -s"), (Entries{"-s"}));
+  EXPECT_EQ(Setup(""), Entries{});
+}
+
+TEST_F(SplitCommandLineTest, DoubleByteCharactersAreNeverCutOrTrimmed) {
+  fake.codePage.UseShiftJis();
+  // 0x81 0x2A would be "*" as a trail byte; 0x81 0x20 a blank; 0x81 0x2D a "-".
+  EXPECT_EQ(Mordelt("a\x81*b*c"), (Entries{"a\x81*b", "c"}));
+  EXPECT_EQ(Mordelt(" \x81 *x"), (Entries{"\x81 ", "x"}));
+  EXPECT_EQ(Setup("-i \x81-x"), (Entries{"-i \x81-x"}));
+  // A lead byte right before the end is a character of its own.
+  EXPECT_EQ(Mordelt("a*\x81"), (Entries{"a", "\x81"}));
+}
+
+TEST_F(SplitCommandLineTest, CapacityIsExactAndMoreEntriesAreRefused) {
+  Split five = Run("a*b*c*d*e", '*', false, 5);
+  EXPECT_EQ(five.status, common::SplitStatus::Complete);
+  EXPECT_EQ(five.entries.size(), 5u);
+
+  // Blank tokens and trailing delimiters after a full table do not count.
+  Split padded = Run("a*b*c*d*e* * ** ", '*', false, 5);
+  EXPECT_EQ(padded.status, common::SplitStatus::Complete);
+
+  Split six = Run("a*b*c*d*e*f", '*', false, 5);
+  EXPECT_EQ(six.status, common::SplitStatus::TooManyEntries);
+  EXPECT_EQ(six.entries.size(), 5u);
+
+  Split eleven = Run("-a-b-c-d-e-f-g-h-i-j-k", '-', true, 10);
+  EXPECT_EQ(eleven.status, common::SplitStatus::TooManyEntries);
+  EXPECT_EQ(eleven.entries.size(), 10u);
+}
+
+TEST_F(SplitCommandLineTest, MemoryFailureStopsWithTheEntriesBefore) {
+  fake.log.Fail("HeapAlloc", fakes::kDefaultFault, 1);
+  Split split = Run("a*b*c", '*', false, 5);
+  EXPECT_EQ(split.status, common::SplitStatus::OutOfMemory);
+  EXPECT_EQ(split.entries, (Entries{"a"}));
+}
+
+}  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/child_process.h"
+
 namespace mordelt {
 namespace {
 
@@ -19,10 +21,15 @@ struct Verb {
   Operation run;  // null while the verb has no operation in this build
 };
 
+// "-importreg": the system's reg.exe, always at this path, with the two arguments.
+int ImportWithRegTool(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return common::RunTool(platform, "C:\\WINDOWS\\system32\\reg.exe", arguments[0], arguments[1]);
+}
+
 // The verbs in the order in which they are tested.
 const Verb kVerbs[] = {
     {"-add", 4, 3, Ending::ExitProcess, nullptr},
-    {"-importreg", 8, 2, Ending::Return, nullptr},
+    {"-importreg", 8, 2, Ending::Return, ImportWithRegTool},
     {"-delfile", 8, 1, Ending::Return, nullptr},
     {"-delregfromfile", 14, 1, Ending::Return, nullptr},
     {"-delregkeyfromfile", 14, 1, Ending::Return, nullptr},

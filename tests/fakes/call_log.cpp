@@ -14,18 +14,27 @@ std::optional<std::uint32_t> CallLog::Record(std::string name, std::string argum
   for (const Rule& rule : rules_) {
     const bool byPosition = rule.name.empty() && rule.position == position;
     const bool byName =
-        !rule.name.empty() && rule.name == name && (rule.occurrence < 0 || rule.occurrence == occurrence);
-    if (byPosition || byName) return rule.error;
+        !rule.name.empty() && rule.name == name &&
+        (rule.occurrence < 0 || rule.occurrence == occurrence ||
+         (rule.andLater && occurrence > rule.occurrence));
+    if (byPosition || byName) {
+      calls_.back().failed = true;
+      return rule.error;
+    }
   }
   return std::nullopt;
 }
 
 void CallLog::Fail(const std::string& name, std::uint32_t error, int occurrence) {
-  rules_.push_back({name, occurrence, 0, error});
+  rules_.push_back({name, occurrence, false, 0, error});
+}
+
+void CallLog::FailFrom(const std::string& name, int occurrence, std::uint32_t error) {
+  rules_.push_back({name, occurrence, true, 0, error});
 }
 
 void CallLog::FailAt(std::size_t position, std::uint32_t error) {
-  rules_.push_back({std::string(), -1, position, error});
+  rules_.push_back({std::string(), -1, false, position, error});
 }
 
 void CallLog::ClearFaults() { rules_.clear(); }

@@ -14,6 +14,7 @@ constexpr std::uint32_t kDefaultFault = 0xFFFFFFFFu;
 struct Call {
   std::string name;       // the platform call, e.g. "RegOpenKeyExA"
   std::string arguments;  // its parameters as text, e.g. "HKLM, SOFTWARE\\X, 0, 0x2"
+  bool failed = false;    // whether a planned fault made it fail
 };
 
 // The calls that all fakes of one platform received, in order, and the faults planned for them.
@@ -29,6 +30,8 @@ class CallLog {
   // Fails the `occurrence`-th call (0-based) named `name`, or every such call when occurrence
   // is negative.
   void Fail(const std::string& name, std::uint32_t error = kDefaultFault, int occurrence = -1);
+  // Fails the `occurrence`-th call named `name` and every later one (a heap that stays exhausted).
+  void FailFrom(const std::string& name, int occurrence, std::uint32_t error = kDefaultFault);
   // Fails the call at `position` among all recorded calls (0-based).
   void FailAt(std::size_t position, std::uint32_t error = kDefaultFault);
   void ClearFaults();
@@ -44,6 +47,7 @@ class CallLog {
   struct Rule {
     std::string name;  // empty: by position
     int occurrence;
+    bool andLater;  // by name: the occurrence and every later one
     std::size_t position;
     std::uint32_t error;
   };

@@ -40,7 +40,7 @@ class SplitCommandLineTest : public ::testing::Test {
     EXPECT_EQ(split.status, common::SplitStatus::Complete) << text;
     return split.entries;
   }
-  std::vector<std::string> Setup(const char* text) {
+  std::vector<std::string> SplitForSetup(const char* text) {
     Split split = Run(text, '-', true, 10);
     EXPECT_EQ(split.status, common::SplitStatus::Complete) << text;
     return split.entries;
@@ -81,14 +81,14 @@ TEST_F(SplitCommandLineTest, HighBitBytesAreNotWhiteSpace) {
 }
 
 TEST_F(SplitCommandLineTest, SetupExamples) {
-  EXPECT_EQ(Setup("-i Product.msi -l install.log -s"),
+  EXPECT_EQ(SplitForSetup("-i Product.msi -l install.log -s"),
             (Entries{"-i Product.msi", "-l install.log", "-s"}));
-  EXPECT_EQ(Setup("-i  Product.msi  "), (Entries{"-i  Product.msi"}));
-  EXPECT_EQ(Setup("-i C:\\My-Setup\\Product.msi"), (Entries{"-i C:\\My", "-Setup\\Product.msi"}));
-  EXPECT_EQ(Setup("Product.msi -s"), (Entries{"-Product.msi", "-s"}));
-  EXPECT_EQ(Setup("--s"), (Entries{"-s"}));
-  EXPECT_EQ(Setup("- -s"), (Entries{"-s"}));
-  EXPECT_EQ(Setup(""), Entries{});
+  EXPECT_EQ(SplitForSetup("-i  Product.msi  "), (Entries{"-i  Product.msi"}));
+  EXPECT_EQ(SplitForSetup("-i C:\\My-Setup\\Product.msi"), (Entries{"-i C:\\My", "-Setup\\Product.msi"}));
+  EXPECT_EQ(SplitForSetup("Product.msi -s"), (Entries{"-Product.msi", "-s"}));
+  EXPECT_EQ(SplitForSetup("--s"), (Entries{"-s"}));
+  EXPECT_EQ(SplitForSetup("- -s"), (Entries{"-s"}));
+  EXPECT_EQ(SplitForSetup(""), Entries{});
 }
 
 TEST_F(SplitCommandLineTest, DoubleByteCharactersAreNeverCutOrTrimmed) {
@@ -96,7 +96,7 @@ TEST_F(SplitCommandLineTest, DoubleByteCharactersAreNeverCutOrTrimmed) {
   // 0x81 0x2A would be "*" as a trail byte; 0x81 0x20 a blank; 0x81 0x2D a "-".
   EXPECT_EQ(Mordelt("a\x81*b*c"), (Entries{"a\x81*b", "c"}));
   EXPECT_EQ(Mordelt(" \x81 *x"), (Entries{"\x81 ", "x"}));
-  EXPECT_EQ(Setup("-i \x81-x"), (Entries{"-i \x81-x"}));
+  EXPECT_EQ(SplitForSetup("-i \x81-x"), (Entries{"-i \x81-x"}));
   // A lead byte right before the end is a character of its own.
   EXPECT_EQ(Mordelt("a*\x81"), (Entries{"a", "\x81"}));
 }

@@ -20,7 +20,12 @@ const char kUsage[] =
 class Table {
  public:
   Table(std::initializer_list<const char*> entries) {
-    for (const char* entry : entries) storage_.emplace_back(entry, entry + std::string(entry).size() + 2);
+    // Each entry is its text and two NULs (the literal itself holds only one).
+    for (const char* entry : entries) {
+      const std::string text(entry);
+      storage_.emplace_back(text.begin(), text.end());
+      storage_.back().insert(storage_.back().end(), 2, '\0');
+    }
     for (auto& entry : storage_) pointers_.push_back(entry.data());
   }
   char** data() { return pointers_.data(); }

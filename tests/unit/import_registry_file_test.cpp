@@ -13,7 +13,10 @@ class Table {
  public:
   Table(std::initializer_list<const char*> entries) {
     for (const char* entry : entries) {
-      storage_.emplace_back(entry, entry + std::string(entry).size() + 2);
+      // Each entry is its text and two NULs (the literal itself holds only one).
+      const std::string text(entry);
+      storage_.emplace_back(text.begin(), text.end());
+      storage_.back().insert(storage_.back().end(), 2, '\0');
     }
     for (auto& entry : storage_) pointers_.push_back(entry.data());
   }
@@ -75,8 +78,11 @@ TEST(ImportRegVerbTest, ShorterPrefixesAndMissingArgumentsStartNothing) {
     fakes::FakePlatform fake;
     std::vector<std::vector<char>> storage;
     std::vector<char*> table;
-    for (const char* entry : entries)
-      storage.emplace_back(entry, entry + std::string(entry).size() + 2);
+    for (const char* entry : entries) {
+      const std::string text(entry);
+      storage.emplace_back(text.begin(), text.end());
+      storage.back().insert(storage.back().end(), 2, '\0');
+    }
     for (auto& entry : storage) table.push_back(entry.data());
     const common::CommandResult result =
         mordelt::DispatchCommand(fake.platform, table.data(), static_cast<int>(table.size()));

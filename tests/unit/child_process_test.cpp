@@ -148,21 +148,6 @@ TEST(RunAndWaitTest, HeapExhaustionStartsNothingAndLeaksNothing) {
   }
 }
 
-TEST(RunAndWaitTest, EveryFailingCallLeavesNothingOpen) {
-  fakes::FakePlatform probe;
-  ASSERT_EQ(common::RunAndWait(probe.platform, "C:\\tool.exe", "a b"), RunOutcome::Finished);
-  const std::size_t calls = probe.log.calls().size();
-  for (std::size_t position = 0; position < calls; ++position) {
-    fakes::FakePlatform fake;
-    fake.log.FailAt(position);
-    static_cast<void>(common::RunAndWait(fake.platform, "C:\\tool.exe", "a b"));
-    EXPECT_EQ(fake.memory.LiveBlocks(), 0u) << position;
-    EXPECT_EQ(fake.memory.BadFrees(), 0) << position;
-    EXPECT_EQ(fake.OpenHandles(), 0) << position;
-    EXPECT_EQ(fake.processes.badCloses, 0) << position;
-  }
-}
-
 TEST(RunToolTest, BuildsABlankArgumentBlankQuotedArgumentCommandLine) {
   fakes::FakePlatform fake;
   EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "C:\\data\\settings.reg"), 0);

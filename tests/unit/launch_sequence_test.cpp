@@ -316,24 +316,4 @@ TEST_F(LaunchSequenceTest, AnyFragmentThatWouldOverflowIsRefusedBeforeAnythingSt
   EXPECT_EQ(fake.console.output, "");
 }
 
-TEST_F(LaunchSequenceTest, EveryFailingCallLeavesNothingOpenAndNothingHalfStarted) {
-  AddPackage("Product.msi");
-  EXPECT_EQ(ExitCode({"-s", "-l a.log"}), 0);
-  const std::size_t calls = fake.log.calls().size();
-  for (std::size_t position = 0; position < calls; ++position) {
-    fake.log.Clear();
-    fake.processes.creations.clear();
-    fake.log.FailAt(position);
-    const int code = ExitCode({"-s", "-l a.log"});
-    const std::string failed = fake.log.calls().at(position).name;
-    EXPECT_TRUE(NothingLeft()) << failed;
-    // Only a failing close still lets the installer have run.
-    EXPECT_EQ(
-        code,
-        failed == "CloseHandle" || failed == "FindClose" || failed == "WaitForSingleObject" ? 0 : 1)
-        << failed;
-    EXPECT_EQ(fake.console.output, "") << failed;
-  }
-}
-
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "mordelt/path_file.h"
+#include "mordelt/registry_script.h"
+#include "mordelt/registry_values.h"
+
 namespace mordelt {
 namespace {
 
@@ -19,18 +23,34 @@ struct Verb {
   Operation run;  // null while the verb has no operation in this build
 };
 
+int RunAdd(const platform::Platform& platform, char** arguments, int) {
+  return SetRegistryString(platform, arguments[0], arguments[1], arguments[2]);
+}
+int RunDelete(const platform::Platform& platform, char** arguments, int) {
+  return DeleteRegistrySubkey(platform, arguments[0], arguments[1]);
+}
+int RunRegFile(const platform::Platform& platform, char** arguments, int) {
+  return SetValuesFromScriptFile(platform, arguments[0]);
+}
+int RunDelRegFromFile(const platform::Platform& platform, char** arguments, int) {
+  return DeleteValuesFromScriptFile(platform, arguments[0]);
+}
+int RunDelRegKeyFromFile(const platform::Platform& platform, char** arguments, int) {
+  return DeleteValueFromPathFile(platform, arguments[0]);
+}
+
 // The verbs in the order in which they are tested.
 const Verb kVerbs[] = {
-    {"-add", 4, 3, Ending::ExitProcess, nullptr},
+    {"-add", 4, 3, Ending::ExitProcess, RunAdd},
     {"-importreg", 8, 2, Ending::Return, nullptr},
     {"-delfile", 8, 1, Ending::Return, nullptr},
-    {"-delregfromfile", 14, 1, Ending::Return, nullptr},
-    {"-delregkeyfromfile", 14, 1, Ending::Return, nullptr},
+    {"-delregfromfile", 14, 1, Ending::Return, RunDelRegFromFile},
+    {"-delregkeyfromfile", 14, 1, Ending::Return, RunDelRegKeyFromFile},
     {"-cpfile", 7, 2, Ending::Return, nullptr},
-    {"-regfile", 4, 1, Ending::Return, nullptr},
+    {"-regfile", 4, 1, Ending::Return, RunRegFile},
     {"-hwid", 5, 0, Ending::Return, nullptr},
     {"-rescan", 7, 0, Ending::Return, nullptr},
-    {"-delete", 7, 2, Ending::ExitProcess, nullptr},
+    {"-delete", 7, 2, Ending::ExitProcess, RunDelete},
 };
 
 const Verb* FindVerb(const char* entry) {

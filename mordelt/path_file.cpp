@@ -16,7 +16,8 @@ char* ReadFirstWord(const platform::Platform& platform, platform::TextFileHandle
     while (common::IsWhiteSpace(*word)) ++word;
     if (*word == '\0') continue;
     char* end = word;
-    while (*end != '\0' && !common::IsWhiteSpace(*end)) end = common::NextChar(platform.codePage, end);
+    while (*end != '\0' && !common::IsWhiteSpace(*end))
+      end = common::NextChar(platform.codePage, end);
     *end = '\0';
     return word;
   }
@@ -33,7 +34,8 @@ int DeleteValueFromPathFile(const platform::Platform& platform, const char* file
   char* const valuePath = ReadFirstWord(platform, file.get(), line);
   if (valuePath == nullptr) return kDeleteFailed;
 
-  char* const separator = const_cast<char*>(common::FindLastChar(platform.codePage, valuePath, '\\'));
+  char* const separator =
+      const_cast<char*>(common::FindLastChar(platform.codePage, valuePath, '\\'));
   if (separator == nullptr) return kDeleteFailed;
   *separator = '\0';
   const char* const keyPath = valuePath;

@@ -31,8 +31,7 @@ enum class ScriptMode {
 
 // "-regfile": applies the script file `fileName` in SetValues mode. A file that cannot be opened
 // gives 0 and nothing is written. Returns 0 or 5.
-[[nodiscard]] int SetValuesFromScriptFile(const platform::Platform& platform,
-                                          const char* fileName);
+[[nodiscard]] int SetValuesFromScriptFile(const platform::Platform& platform, const char* fileName);
 
 // "-delregfromfile": the same in DeleteValues mode. Returns 0 or 6.
 [[nodiscard]] int DeleteValuesFromScriptFile(const platform::Platform& platform,

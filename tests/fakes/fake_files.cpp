@@ -11,9 +11,9 @@ constexpr int kEof = -1;
 char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return FoldChar(x) == FoldChar(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldChar(x) == FoldChar(y);
+         });
 }
 
 // Text mode as the Windows C runtime reads: CR LF becomes LF, Ctrl-Z ends the file.
@@ -111,8 +111,8 @@ bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool fa
   Entry* destination = Find(newName);
   if (destination != nullptr) {
     if (failIfExists) return false;
-    if ((destination->attributes &
-         (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
+    if ((destination->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) !=
+        0) {
       return false;
     }
     destination->content = copy.content;

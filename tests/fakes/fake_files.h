@@ -64,14 +64,15 @@ class FakeFiles final : public platform::Files {
   void AddFile(const std::string& name, const std::string& content,
                std::uint32_t attributes = kFileAttributeArchive);
   // Adds an entry for directory searches only, e.g. a directory (kFileAttributeDirectory).
-  void AddDirectoryEntry(const std::string& name, std::uint32_t attributes = kFileAttributeArchive) {
+  void AddDirectoryEntry(const std::string& name,
+                         std::uint32_t attributes = kFileAttributeArchive) {
     AddFile(name, std::string(), attributes);
   }
   void RemoveFile(const std::string& name);
   bool Exists(const std::string& name) const;
-  std::string Content(const std::string& name) const;         // "" when missing
-  std::uint32_t Attributes(const std::string& name) const;    // kInvalidFileAttributes when missing
-  std::vector<std::string> Names() const;                     // in order
+  std::string Content(const std::string& name) const;       // "" when missing
+  std::uint32_t Attributes(const std::string& name) const;  // kInvalidFileAttributes when missing
+  std::vector<std::string> Names() const;                   // in order
 
   int OpenStreams() const { return static_cast<int>(streams_.size()); }
   int OpenSearches() const { return static_cast<int>(searches_.size()); }

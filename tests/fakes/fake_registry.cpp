@@ -44,8 +44,8 @@ std::string Bytes(const unsigned char* data, std::uint32_t size) {
 }  // namespace
 
 struct FakeRegistry::Key {
-  std::string name;  // as created
-  std::map<std::string, std::unique_ptr<Key>> subkeys;                   // by folded name
+  std::string name;                                                     // as created
+  std::map<std::string, std::unique_ptr<Key>> subkeys;                  // by folded name
   std::map<std::string, std::pair<std::string, RegistryValue>> values;  // folded -> (name, value)
 };
 
@@ -138,9 +138,9 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::KeyHandle root, const char*
                                            std::uint32_t options, std::uint32_t access,
                                            platform::KeyHandle* result) {
   *result = nullptr;
-  const auto fault = log_.Record("RegCreateKeyExA", Describe(root) + ", " + Quote(subKey) +
-                                                        ", options " + Hex(options) + ", access " +
-                                                        Hex(access));
+  const auto fault =
+      log_.Record("RegCreateKeyExA", Describe(root) + ", " + Quote(subKey) + ", options " +
+                                         Hex(options) + ", access " + Hex(access));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
   std::int32_t error = 0;
@@ -157,9 +157,9 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::KeyHandle root, const char* s
                                          std::uint32_t options, std::uint32_t access,
                                          platform::KeyHandle* result) {
   *result = nullptr;
-  const auto fault = log_.Record("RegOpenKeyExA", Describe(root) + ", " + Quote(subKey) +
-                                                      ", options " + Hex(options) + ", access " +
-                                                      Hex(access));
+  const auto fault =
+      log_.Record("RegOpenKeyExA", Describe(root) + ", " + Quote(subKey) + ", options " +
+                                       Hex(options) + ", access " + Hex(access));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
   std::int32_t error = 0;
@@ -177,10 +177,9 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::KeyHandle root, const char* s
 std::int32_t FakeRegistry::RegSetValueExA(platform::KeyHandle key, const char* valueName,
                                           std::uint32_t type, const unsigned char* data,
                                           std::uint32_t size) {
-  const auto fault =
-      log_.Record("RegSetValueExA", Describe(key) + ", " + Quote(valueName) + ", type " +
-                                        std::to_string(type) + ", data " + Bytes(data, size) +
-                                        ", size " + std::to_string(size));
+  const auto fault = log_.Record(
+      "RegSetValueExA", Describe(key) + ", " + Quote(valueName) + ", type " + std::to_string(type) +
+                            ", data " + Bytes(data, size) + ", size " + std::to_string(size));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
   std::int32_t error = 0;
@@ -285,10 +284,11 @@ std::string FakeRegistry::Dump() const {
     static void Walk(const Key& key, const std::string& path, std::vector<std::string>& lines) {
       if (!path.empty()) lines.push_back(path);
       for (const auto& value : key.values) {
-        lines.push_back(path + ": " + value.second.first + " = " +
-                        std::to_string(value.second.second.type) + " " +
-                        Bytes(reinterpret_cast<const unsigned char*>(value.second.second.bytes.data()),
-                              static_cast<std::uint32_t>(value.second.second.bytes.size())));
+        lines.push_back(
+            path + ": " + value.second.first + " = " + std::to_string(value.second.second.type) +
+            " " +
+            Bytes(reinterpret_cast<const unsigned char*>(value.second.second.bytes.data()),
+                  static_cast<std::uint32_t>(value.second.second.bytes.size())));
       }
       for (const auto& subkey : key.subkeys) {
         Walk(*subkey.second, path.empty() ? subkey.second->name : path + "\\" + subkey.second->name,

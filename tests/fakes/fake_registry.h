@@ -74,7 +74,7 @@ class FakeRegistry final : public platform::Registry {
   // The text of a REG_SZ value without its terminating zero; nothing for a missing value or
   // another type.
   std::optional<std::string> StringValue(const std::string& path, const std::string& name) const;
-  std::size_t ValueCount(const std::string& path) const;     // 0 for a missing key
+  std::size_t ValueCount(const std::string& path) const;  // 0 for a missing key
   std::vector<std::string> SubkeyNames(const std::string& path) const;
   // Keys and values below the root, one per line ("path" / "path: name = type bytes"), sorted.
   std::string Dump() const;
@@ -101,7 +101,8 @@ class FakeRegistry final : public platform::Registry {
   // The key a handle or the root stands for, with its path; null and an error when there is none.
   Key* Resolve(platform::KeyHandle key, std::vector<std::string>* path, std::int32_t* error) const;
   platform::KeyHandle NewHandle(std::vector<std::string> path, std::uint32_t access);
-  bool Denied(const std::vector<std::string>& wanted, const std::vector<std::vector<std::string>>& list) const;
+  bool Denied(const std::vector<std::string>& wanted,
+              const std::vector<std::vector<std::string>>& list) const;
 
   CallLog& log_;
   const platform::CodePage* codePage_;

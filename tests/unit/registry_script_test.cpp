@@ -45,7 +45,8 @@ class ScriptTest : public ::testing::Test {
     std::vector<std::string> applied;
     std::string keyPath;
     for (const fakes::Call& call : fake.log.calls()) {
-      if (call.name == "RegOpenKeyExA") keyPath = Between(call.arguments, "HKLM, \"", "\", options");
+      if (call.name == "RegOpenKeyExA")
+        keyPath = Between(call.arguments, "HKLM, \"", "\", options");
       if (call.name == "RegSetValueExA") {
         applied.push_back(keyPath + "|" + Between(call.arguments, ", \"", "\", type") + "|" +
                           Between(call.arguments, "data \"", "\\x00\", size"));
@@ -89,9 +90,9 @@ TEST_F(ScriptTest, ExampleInDeleteModeRemovesTheSameValuesOnly) {
   fake.registry.PutString("SOFTWARE\\Example\\Tool", "Keep", "x");
   fake.registry.PutString("SOFTWARE\\Example\\Tool\\Options", "Mode", "x");
   EXPECT_EQ(RunFile(ScriptMode::DeleteValues, kExample), 0);
-  EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir",
-                                "SOFTWARE\\Example\\Tool|Description",
-                                "SOFTWARE\\Example\\Tool\\Options|Mode"}));
+  EXPECT_EQ(Applied(),
+            (Entries{"SOFTWARE\\Example\\Tool|InstallDir", "SOFTWARE\\Example\\Tool|Description",
+                     "SOFTWARE\\Example\\Tool\\Options|Mode"}));
   EXPECT_EQ(fake.registry.ValueCount("SOFTWARE\\Example\\Tool"), 1u);
   EXPECT_EQ(fake.registry.ValueCount("SOFTWARE\\Example\\Tool\\Options"), 0u);
   EXPECT_EQ(fake.console.output, "");
@@ -100,7 +101,8 @@ TEST_F(ScriptTest, ExampleInDeleteModeRemovesTheSameValuesOnly) {
 
 TEST_F(ScriptTest, CrLfFileReadsAsTheSameScript) {
   std::string crlf;
-  for (const char* p = kExample; *p != '\0'; ++p) crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+  for (const char* p = kExample; *p != '\0'; ++p)
+    crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
   EXPECT_EQ(RunFile(ScriptMode::SetValues, crlf), 0);
   EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example",
                                 "SOFTWARE\\Example\\Tool|Description|A long text that goes on",
@@ -112,8 +114,8 @@ TEST_F(ScriptTest, DeleteModeStopsAtTheFirstMissingValueWithTheMessage) {
   fake.registry.PutString("SOFTWARE\\Example\\Tool\\Options", "Mode", "x");
   EXPECT_EQ(RunFile(ScriptMode::DeleteValues, kExample), 6);
   EXPECT_EQ(fake.console.output, "Error: the number of error is 2");
-  EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir",
-                                "SOFTWARE\\Example\\Tool|Description"}));
+  EXPECT_EQ(Applied(),
+            (Entries{"SOFTWARE\\Example\\Tool|InstallDir", "SOFTWARE\\Example\\Tool|Description"}));
   EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\Example\\Tool\\Options", "Mode"), "x");
   ExpectNothingLeft();
 }
@@ -172,8 +174,9 @@ TEST_F(ScriptTest, RunRegistryScriptNeitherOpensNorClosesTheFile) {
 // ---- fields ----
 
 TEST_F(ScriptTest, BlanksAtTheEndsOfAFieldGoAndBlanksInsideStay) {
-  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\" \tSOFTWARE\\A B \"\"  Value Name \" \"  two  words \"\n"),
-            0);
+  EXPECT_EQ(
+      RunFile(ScriptMode::SetValues, "\" \tSOFTWARE\\A B \"\"  Value Name \" \"  two  words \"\n"),
+      0);
   EXPECT_EQ(Applied(), Entries{"SOFTWARE\\A B|Value Name|two  words"});
 }
 
@@ -298,8 +301,8 @@ TEST_F(ScriptTest, KeyPathAloneOnALineDoesNotGovernTheNextLine) {
 // ---- mend: lines of any length ----
 
 TEST_F(ScriptTest, LongValuesAreStoredWhole) {
-  for (std::size_t length : {1000u, 1011u, 1012u, 1013u, 1014u, 1023u, 2034u, 2035u, 2036u,
-                             2047u, 5000u, 70000u}) {
+  for (std::size_t length :
+       {1000u, 1011u, 1012u, 1013u, 1014u, 1023u, 2034u, 2035u, 2036u, 2047u, 5000u, 70000u}) {
     fakes::FakePlatform fresh;
     const std::string value(length, 'v');
     // "\"S\\A\" \"N\" \"" is 11 bytes, the closing quote and line feed 2 more.
@@ -342,7 +345,8 @@ TEST_F(ScriptTest, MemoryFollowsTheLongestLineNotTheFile) {
   EXPECT_EQ(fake.log.Count("RegSetValueExA"), 300u);
   std::size_t largest = 0;
   for (const fakes::Call& call : fake.log.calls()) {
-    if (call.name == "HeapAlloc") largest = std::max<std::size_t>(largest, std::stoul(call.arguments));
+    if (call.name == "HeapAlloc")
+      largest = std::max<std::size_t>(largest, std::stoul(call.arguments));
   }
   EXPECT_LE(largest, 2048u);
   EXPECT_GT(largest, 0u);
@@ -353,7 +357,8 @@ TEST_F(ScriptTest, MemoryFollowsTheLongestLineNotTheFile) {
 
 TEST_F(ScriptTest, NulByteEndsTheLineItStandsIn) {
   const std::string content = std::string("\"S\\A\" \"N\" \"ab\0cd\" \"S\\C\" \"X\" \"Y\"\n", 34) +
-                              std::string("\0\"S\\Z\" \"Z\" \"Z\"\n", 15) + "\"S\\B\" \"M\" \"W\"\n";
+                              std::string("\0\"S\\Z\" \"Z\" \"Z\"\n", 15) +
+                              "\"S\\B\" \"M\" \"W\"\n";
   EXPECT_EQ(RunFile(ScriptMode::SetValues, content), 0);
   EXPECT_EQ(Applied(), (Entries{"S\\A|N|ab", "S\\B|M|W"}));
   ExpectNothingLeft();
@@ -403,7 +408,8 @@ TEST_F(ScriptTest, MemoryFailureStopsTheScriptWithTheFailureCodeOfTheMode) {
       const int result = mode == ScriptMode::SetValues
                              ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
                              : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
-      const bool allocationFailed = fresh.log.Count("HeapAlloc") > static_cast<std::size_t>(occurrence);
+      const bool allocationFailed =
+          fresh.log.Count("HeapAlloc") > static_cast<std::size_t>(occurrence);
       const int failure = mode == ScriptMode::SetValues ? 5 : 6;
       EXPECT_EQ(result, allocationFailed ? failure : 0) << occurrence;
       EXPECT_EQ(fresh.OpenHandles(), 0);

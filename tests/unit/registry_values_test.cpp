@@ -16,7 +16,8 @@ using Calls = std::vector<std::string>;
 
 Calls CallsOf(const fakes::FakePlatform& fake) {
   Calls calls;
-  for (const fakes::Call& call : fake.log.calls()) calls.push_back(call.name + "(" + call.arguments + ")");
+  for (const fakes::Call& call : fake.log.calls())
+    calls.push_back(call.name + "(" + call.arguments + ")");
   return calls;
 }
 
@@ -54,10 +55,9 @@ TEST(SetRegistryStringTest, CreatesEveryMissingKeyAndStoresTheStringWithItsZero)
   EXPECT_EQ(mordelt::SetRegistryString(fake.platform, kKey, "InstallDir", "C:\\Program Files\\Ex"),
             0);
   EXPECT_EQ(CallsOf(fake),
-            Then(PreparationCalls(kKey),
-                 {"RegSetValueExA(key#2, \"InstallDir\", type 1, "
-                  "data \"C:\\Program Files\\Ex\\x00\", size 20)",
-                  "RegCloseKey(key#2)"}));
+            Then(PreparationCalls(kKey), {"RegSetValueExA(key#2, \"InstallDir\", type 1, "
+                                          "data \"C:\\Program Files\\Ex\\x00\", size 20)",
+                                          "RegCloseKey(key#2)"}));
   const auto value = fake.registry.Value(kKey, "InstallDir");
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ(value->type, platform::kRegSz);
@@ -113,7 +113,8 @@ TEST(SetRegistryStringTest, DoubleByteKeyPathIsPassedOnByteForByte) {
   // 0x95 0x5C is one character whose trail byte is a backslash.
   const std::string key = "SOFTWARE\\\x95\x5c";
   EXPECT_EQ(mordelt::SetRegistryString(fake.platform, key.c_str(), "N", "\x95\x5c"), 0);
-  EXPECT_EQ(fake.log.ArgumentsOf("RegOpenKeyExA"), "HKLM, \"" + key + "\", options 0x0, access 0x2");
+  EXPECT_EQ(fake.log.ArgumentsOf("RegOpenKeyExA"),
+            "HKLM, \"" + key + "\", options 0x0, access 0x2");
   EXPECT_EQ(fake.registry.SubkeyNames("SOFTWARE"), std::vector<std::string>{"\x95\x5c"});
   EXPECT_EQ(fake.registry.StringValue(key, "N"), "\x95\x5c");
 }
@@ -259,8 +260,8 @@ TEST(DeleteRegistryValueTest, RemovesTheValueOnly) {
   fake.registry.PutString(kKey, "InstallDir", "C:\\x");
   fake.registry.PutString(kKey, "Other", "y");
   EXPECT_EQ(mordelt::DeleteRegistryValue(fake.platform, kKey, "installdir"), 0);
-  EXPECT_EQ(CallsOf(fake), Then(PreparationCalls(kKey), {"RegDeleteValueA(key#2, \"installdir\")",
-                                                          "RegCloseKey(key#2)"}));
+  EXPECT_EQ(CallsOf(fake), Then(PreparationCalls(kKey),
+                                {"RegDeleteValueA(key#2, \"installdir\")", "RegCloseKey(key#2)"}));
   EXPECT_FALSE(fake.registry.Value(kKey, "InstallDir").has_value());
   EXPECT_EQ(fake.registry.StringValue(kKey, "Other"), "y");
   EXPECT_EQ(fake.console.output, "");
@@ -308,8 +309,8 @@ TEST(DeleteRegistrySubkeyTest, RemovesALeafKeyAndItsValues) {
   fake.registry.PutString(std::string(kKey) + "\\Leaf", "v", "1");
   fake.registry.AddKey(std::string(kKey) + "\\Sibling");
   EXPECT_EQ(mordelt::DeleteRegistrySubkey(fake.platform, kKey, "Leaf"), 0);
-  EXPECT_EQ(CallsOf(fake), Then(PreparationCalls(kKey),
-                                {"RegDeleteKeyA(key#2, \"Leaf\")", "RegCloseKey(key#2)"}));
+  EXPECT_EQ(CallsOf(fake),
+            Then(PreparationCalls(kKey), {"RegDeleteKeyA(key#2, \"Leaf\")", "RegCloseKey(key#2)"}));
   EXPECT_EQ(fake.registry.SubkeyNames(kKey), std::vector<std::string>{"Sibling"});
   EXPECT_EQ(fake.console.output, "");
 }

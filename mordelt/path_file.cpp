@@ -34,9 +34,9 @@ int DeleteValueFromPathFile(const platform::Platform& platform, const char* file
   char* const valuePath = ReadFirstWord(platform, file.get(), line);
   if (valuePath == nullptr) return kDeleteFailed;
 
-  char* const separator =
-      const_cast<char*>(common::FindLastChar(platform.codePage, valuePath, '\\'));
-  if (separator == nullptr) return kDeleteFailed;
+  const char* const lastBackslash = common::FindLastChar(platform.codePage, valuePath, '\\');
+  if (lastBackslash == nullptr) return kDeleteFailed;
+  char* const separator = valuePath + (lastBackslash - valuePath);
   *separator = '\0';
   const char* const keyPath = valuePath;
   const char* const valueName = separator + 1;

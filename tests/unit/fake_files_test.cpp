@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 class FakeFilesTest : public ::testing::Test {
  protected:
   fakes::CallLog log;
@@ -14,9 +16,9 @@ class FakeFilesTest : public ::testing::Test {
 };
 
 TEST_F(FakeFilesTest, FgetsReadsTextModeLinesAsTheRuntimeDoes) {
-  files.AddFile("a.txt", std::string("ab\r\ncd\re\0f\r\nlast\x1a"
-                                     "after",
-                                     22));
+  files.AddFile("a.txt",
+                "ab\r\ncd\re\0f\r\nlast\x1a"
+                "after"s);
   const platform::TextFileHandle file = files.fopen_r("A.TXT");
   ASSERT_NE(file, nullptr);
   char buffer[8];
@@ -25,7 +27,7 @@ TEST_F(FakeFilesTest, FgetsReadsTextModeLinesAsTheRuntimeDoes) {
   ASSERT_EQ(files.fgets(buffer, 4, file), buffer);  // at most size - 1 bytes
   EXPECT_EQ(std::string(buffer), "cd\r");
   ASSERT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);
-  EXPECT_EQ(std::string(buffer, 5), std::string("e\0f\n\0", 5));
+  EXPECT_EQ(std::string(buffer, 5), "e\0f\n\0"s);
   ASSERT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);  // Ctrl-Z ends the file
   EXPECT_EQ(std::string(buffer), "last");
   std::memcpy(buffer, "keep", 5);

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const char kPathFile[] = "C:\\Setup\\path.txt";
 
 class PathFileTest : public ::testing::Test {
@@ -149,10 +151,10 @@ TEST_F(PathFileTest, WordWhoseOnlyBackslashIsATrailByteGivesSix) {
 
 TEST_F(PathFileTest, NulByteEndsTheLineItStandsIn) {
   fake.registry.PutString("S\\A", "N", "x");
-  EXPECT_EQ(RunWith(std::string("S\\A\\N\0\\junk\n", 12)), 0);
+  EXPECT_EQ(RunWith("S\\A\\N\0\\junk\n"s), 0);
   EXPECT_EQ(Deleted(), "S\\A|N");
   fake.log.Clear();
-  EXPECT_EQ(RunWith(std::string("  \0S\\A\\N\nNoBackslash\n", 21)), 6);
+  EXPECT_EQ(RunWith("  \0S\\A\\N\nNoBackslash\n"s), 6);
   ExpectNoRegistryCall();
 }
 

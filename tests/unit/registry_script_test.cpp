@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 using mordelt::ScriptMode;
 
 const char kScript[] = "C:\\Setup\\values.txt";
@@ -356,9 +358,8 @@ TEST_F(ScriptTest, MemoryFollowsTheLongestLineNotTheFile) {
 // ---- NUL bytes, double-byte characters ----
 
 TEST_F(ScriptTest, NulByteEndsTheLineItStandsIn) {
-  const std::string content = std::string("\"S\\A\" \"N\" \"ab\0cd\" \"S\\C\" \"X\" \"Y\"\n", 34) +
-                              std::string("\0\"S\\Z\" \"Z\" \"Z\"\n", 15) +
-                              "\"S\\B\" \"M\" \"W\"\n";
+  const std::string content = "\"S\\A\" \"N\" \"ab\0cd\" \"S\\C\" \"X\" \"Y\"\n"s +
+                              "\0\"S\\Z\" \"Z\" \"Z\"\n"s + "\"S\\B\" \"M\" \"W\"\n";
   EXPECT_EQ(RunFile(ScriptMode::SetValues, content), 0);
   EXPECT_EQ(Applied(), (Entries{"S\\A|N|ab", "S\\B|M|W"}));
   ExpectNothingLeft();

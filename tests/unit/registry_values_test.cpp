@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const char kKey[] = "SOFTWARE\\Example\\Tool";
 
 // Each call as "Name(arguments)".
@@ -61,7 +63,7 @@ TEST(SetRegistryStringTest, CreatesEveryMissingKeyAndStoresTheStringWithItsZero)
   const auto value = fake.registry.Value(kKey, "InstallDir");
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ(value->type, platform::kRegSz);
-  EXPECT_EQ(value->bytes, std::string("C:\\Program Files\\Ex", 20));
+  EXPECT_EQ(value->bytes, "C:\\Program Files\\Ex\0"s);
   EXPECT_TRUE(fake.registry.KeyExists("SOFTWARE\\Example"));
   EXPECT_EQ(fake.OpenHandles(), 0);
   EXPECT_EQ(fake.console.output, "");
@@ -84,7 +86,7 @@ TEST(SetRegistryStringTest, EmptyValueNameSetsTheUnnamedValue) {
 
 TEST(SetRegistryStringTest, ReplacesANumberWithAString) {
   fakes::FakePlatform fake;
-  fake.registry.PutValue(kKey, "Count", platform::kRegDword, std::string("\x07\0\0\0", 4));
+  fake.registry.PutValue(kKey, "Count", platform::kRegDword, "\x07\0\0\0"s);
   EXPECT_EQ(mordelt::SetRegistryString(fake.platform, kKey, "Count", "seven"), 0);
   EXPECT_EQ(fake.registry.Value(kKey, "Count")->type, platform::kRegSz);
   EXPECT_EQ(fake.registry.StringValue(kKey, "Count"), "seven");

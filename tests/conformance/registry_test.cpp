@@ -43,8 +43,8 @@ void CheckString(const Location& where, const std::string& path, const std::stri
 
 bool SetDwordValue(const std::string& path, const std::string& name, DWORD number) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const LSTATUS status = RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
@@ -68,8 +68,8 @@ const char kMissingValueMessage[] = "Error: the number of error is 2";
 
 CONFORMANCE_TEST(RegistryAddSetsAStringValueCreatingItsKeys) {
   ScopedTestKey scope;
-  CheckRun(CONFORMANCE_HERE, Mordelt("-add*" + kBase + "\\Tool\\Deep*InstallDir*C:\\Program Files\\X"),
-           0, "");
+  CheckRun(CONFORMANCE_HERE,
+           Mordelt("-add*" + kBase + "\\Tool\\Deep*InstallDir*C:\\Program Files\\X"), 0, "");
   CheckString(CONFORMANCE_HERE, kBase + "\\Tool\\Deep", "InstallDir", "C:\\Program Files\\X");
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/child_process.h"
 #include "mordelt/path_file.h"
 #include "mordelt/registry_script.h"
 #include "mordelt/registry_values.h"
@@ -39,10 +40,15 @@ int RunDelRegKeyFromFile(const platform::Platform& platform, char** arguments, i
   return DeleteValueFromPathFile(platform, arguments[0]);
 }
 
+// "-importreg": the system's reg.exe, always at this path, with the two arguments.
+int ImportWithRegTool(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return common::RunTool(platform, "C:\\WINDOWS\\system32\\reg.exe", arguments[0], arguments[1]);
+}
+
 // The verbs in the order in which they are tested.
 const Verb kVerbs[] = {
     {"-add", 4, 3, Ending::ExitProcess, RunAdd},
-    {"-importreg", 8, 2, Ending::Return, nullptr},
+    {"-importreg", 8, 2, Ending::Return, ImportWithRegTool},
     {"-delfile", 8, 1, Ending::Return, nullptr},
     {"-delregfromfile", 14, 1, Ending::Return, RunDelRegFromFile},
     {"-delregkeyfromfile", 14, 1, Ending::Return, RunDelRegKeyFromFile},

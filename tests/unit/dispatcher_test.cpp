@@ -20,7 +20,13 @@ const char kUsage[] =
 class Table {
  public:
   Table(std::initializer_list<const char*> entries) {
-    for (const char* entry : entries) storage_.emplace_back(entry, entry + std::string(entry).size() + 2);
+    // Each entry ends in two NULs, as the splitter leaves it.
+    for (const char* entry : entries) {
+      std::vector<char> block(entry, entry + std::string(entry).size());
+      block.push_back('\0');
+      block.push_back('\0');
+      storage_.push_back(std::move(block));
+    }
     for (auto& entry : storage_) pointers_.push_back(entry.data());
   }
   char** data() { return pointers_.data(); }

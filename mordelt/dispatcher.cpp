@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "mordelt/device_query.h"
+#include "mordelt/device_rescan.h"
+#include "mordelt/file_commands.h"
+
 namespace mordelt {
 namespace {
 
@@ -10,6 +14,22 @@ using common::Ending;
 // A verb's operation, given the arguments that follow the verb (at least as many as the verb
 // needs).
 using Operation = int (*)(const platform::Platform& platform, char** arguments, int count);
+
+int RunDeleteFile(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return DeleteFileForced(platform.files, arguments[0]);
+}
+
+int RunCopyFile(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return CopyFileReplacing(platform.files, arguments[0], arguments[1]);
+}
+
+int RunHardwareIdQuery(const platform::Platform& platform, char** arguments, int count) {
+  return QueryEachHashPattern(platform, arguments, count, QueryPresentDevices);
+}
+
+int RunRescan(const platform::Platform& platform, char** /*arguments*/, int /*count*/) {
+  return RescanDeviceTree(platform.devices);
+}
 
 struct Verb {
   const char* name;
@@ -23,13 +43,13 @@ struct Verb {
 const Verb kVerbs[] = {
     {"-add", 4, 3, Ending::ExitProcess, nullptr},
     {"-importreg", 8, 2, Ending::Return, nullptr},
-    {"-delfile", 8, 1, Ending::Return, nullptr},
+    {"-delfile", 8, 1, Ending::Return, RunDeleteFile},
     {"-delregfromfile", 14, 1, Ending::Return, nullptr},
     {"-delregkeyfromfile", 14, 1, Ending::Return, nullptr},
-    {"-cpfile", 7, 2, Ending::Return, nullptr},
+    {"-cpfile", 7, 2, Ending::Return, RunCopyFile},
     {"-regfile", 4, 1, Ending::Return, nullptr},
-    {"-hwid", 5, 0, Ending::Return, nullptr},
-    {"-rescan", 7, 0, Ending::Return, nullptr},
+    {"-hwid", 5, 0, Ending::Return, RunHardwareIdQuery},
+    {"-rescan", 7, 0, Ending::Return, RunRescan},
     {"-delete", 7, 2, Ending::ExitProcess, nullptr},
 };
 

@@ -215,7 +215,7 @@ bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
   FakeProperty& stored = **value;
   const std::uint32_t size = static_cast<std::uint32_t>(stored.bytes.size());
   if (dataType != nullptr) *dataType = stored.type;
-  if (requiredSize != nullptr) *requiredSize = size;
+  if (requiredSize != nullptr) *requiredSize = stored.reportedSize.value_or(size);
   const bool fits = buffer != nullptr && bufferSize >= size;
   if (fits) std::memcpy(buffer, stored.bytes.data(), size);
   // A growing value gains bytes inside its last string, so it stays a well-formed list.

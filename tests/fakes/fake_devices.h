@@ -35,6 +35,8 @@ struct FakeProperty {
   std::string bytes;
   // Bytes the value gains after each read (a value that keeps growing between two reads).
   std::size_t growthPerRead = 0;
+  // The size reported for the value when it is not its real size (a platform that misreports).
+  std::optional<std::uint32_t> reportedSize;
 };
 
 // REG_MULTI_SZ of these strings: each with its NUL, then the closing NUL.

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, then configures, builds and
+# tests the three presets:
+#   native  unit tests of the portable core (GoogleTest over fakes)
+#   win32   the shipped 32-bit programs: subsystem, imports and resources
+#   win64   the same checks for x86-64, then the conformance tests under Wine
+# Exits non-zero when anything fails.
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+bash scripts/install-deps.sh || exit 1
+
+logs="$root/build/test-logs"
+mkdir -p "$logs"
+failed_steps=()
+tests_passed=0
+tests_failed=0
+
+run_preset() {
+  local preset=$1
+  echo "==> $preset: configure"
+  if ! cmake --preset "$preset" >"$logs/$preset-configure.log" 2>&1; then
+    cat "$logs/$preset-configure.log"
+    failed_steps+=("$preset configure")
+    return
+  fi
+  echo "==> $preset: build"
+  if ! cmake --build --preset "$preset"; then
+    failed_steps+=("$preset build")
+    return
+  fi
+  echo "==> $preset: test"
+  ctest --preset "$preset" 2>&1 | tee "$logs/$preset-ctest.log"
+  local status=${PIPESTATUS[0]}
+  local summary
+  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$logs/$preset-ctest.log" | tail -1)
+  if [[ -n $summary ]]; then
+    local failed total
+    failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+    total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
+    tests_passed=$((tests_passed + total - failed))
+    tests_failed=$((tests_failed + failed))
+  fi
+  if [[ $status -ne 0 || -z $summary ]]; then
+    failed_steps+=("$preset test")
+  fi
+}
+
+started=$SECONDS
+run_preset native
+run_preset win32
+run_preset win64
+
+echo
+echo "test.sh: finished in $((SECONDS - started)) s"
+if [[ ${#failed_steps[@]} -gt 0 ]]; then
+  echo "test.sh: failed steps: ${failed_steps[*]}"
+fi
+echo "ctest: $tests_passed passed, $tests_failed failed"
+[[ ${#failed_steps[@]} -eq 0 && $tests_failed -eq 0 ]]

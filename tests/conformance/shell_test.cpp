@@ -1,0 +1,241 @@
+// Start-up of both programs and Mordelt's handling of command lines that
+// name no operation: empty and delimiter-only lines, unrecognised verbs,
+// too many entries and too few arguments, standard output to a pipe or a
+// file, and the run without a window system.
+#include <string>
+#include <vector>
+
+#include "tests/conformance/harness.h"
+
+namespace conformance {
+namespace {
+
+const char kMordeltUsage[] =
+    "Usage:Mordelt.exe  -int [OPTION]\r\n"
+    "-int - if regestry val is  integer:\r\n"
+    "Options:\r\n"
+    " -add <path in registry> <key's name> <value>\r\n"
+    " -delete <path in registry> <key's name> \r\n";
+
+const char kSetupUsage[] =
+    "Setup Options <Required Parameter> \r\n"
+    "Options:\r\n"
+    "-i <Product.msi> : Install msi package. \r\n"
+    "-u <Product.msi> : Uninstall msi package. \r\n"
+    "-l <Log file>    : Log information in the <Log file>. \r\n"
+    "-s               : Quiet mode, no user interaction. \r\n";
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The run ended by itself with this exit code and wrote exactly this.
+void CheckRun(const Location& where, const RunResult& result, DWORD exit_code,
+              const std::string& output) {
+  CHECK_AT(where, result.started);
+  if (!result.started) {
+    ReportFailure(where, "the program did not start, error " + std::to_string(result.start_error));
+    return;
+  }
+  CHECK_AT(where, !result.timed_out);
+  CHECK_EQ_AT(where, result.exit_code, exit_code);
+  CHECK_EQ_AT(where, result.output, output);
+}
+
+void CheckMordeltUsage(const Location& where, const std::string& command_line_text) {
+  CheckRun(where, Run(MordeltExe(), command_line_text), 1, kMordeltUsage);
+}
+
+bool NoGraphicsRun() { return GetEnv("CONFORMANCE_NO_GRAPHICS") == "1"; }
+
+// Tries to make a hidden top-level window as the programs do.
+bool CanCreateWindow() {
+  WNDCLASSEXA window_class = {};
+  window_class.cbSize = sizeof window_class;
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = DefWindowProcA;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = "MordeltConformanceProbe";
+  RegisterClassExA(&window_class);
+  HWND window =
+      CreateWindowExA(0, "MordeltConformanceProbe", "probe", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                      CW_USEDEFAULT, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (window == nullptr) return false;
+  DestroyWindow(window);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Mordelt: nothing to do.
+// ---------------------------------------------------------------------------
+
+CONFORMANCE_TEST(MordeltEmptyCommandLine) {
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), ""), 0, "");
+  // The program name alone, without a blank after it.
+  CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), Quoted(MordeltExe())), 0, "");
+}
+
+CONFORMANCE_TEST(MordeltBlanksOnly) {
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "   "), 0, "");
+  CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), Quoted(MordeltExe()) + " \t  \t "), 0, "");
+}
+
+CONFORMANCE_TEST(MordeltDelimitersOnly) {
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "***"), 0, "");
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "**  **"), 0, "");
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "*"), 0, "");
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "* \t *\t*"), 0, "");
+}
+
+// ---------------------------------------------------------------------------
+// Mordelt: unrecognised verbs draw the five usage lines and exit code 1.
+// ---------------------------------------------------------------------------
+
+CONFORMANCE_TEST(MordeltUnrecognisedVerbs) {
+  CheckMordeltUsage(CONFORMANCE_HERE, "-int");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-int*Software*Name");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-ADD*K*N*V");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-Add*K*N*V");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-");
+  CheckMordeltUsage(CONFORMANCE_HERE, "hello");
+  CheckMordeltUsage(CONFORMANCE_HERE, "add*K*N*V");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-ad*K*N*V");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-import*import*x.reg");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delregfromfi*x.txt");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-re*x.txt");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-hwi*#PCI");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-RESCAN");
+  CheckMordeltUsage(CONFORMANCE_HERE, "\"-add\"*K*N*V");
+}
+
+CONFORMANCE_TEST(MordeltVerbIsTrimmed) {
+  // Blanks around the entries are removed; blanks inside stay, so "- int"
+  // is one unrecognised entry.
+  CheckMordeltUsage(CONFORMANCE_HERE, "  -int  ");
+  CheckMordeltUsage(CONFORMANCE_HERE, "*\t-int\t*");
+  CheckMordeltUsage(CONFORMANCE_HERE, "- add*K*N*V");
+}
+
+CONFORMANCE_TEST(MordeltProgramNameForms) {
+  // What follows the program name reaches the program, whether the name is
+  // quoted or not and whatever blanks follow it.
+  CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), Quoted(MordeltExe()) + "\t\t-int"), 1,
+           kMordeltUsage);
+  CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), "Mordelt.exe -int"), 1, kMordeltUsage);
+  CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), "Mordelt.exe"), 0, "");
+}
+
+CONFORMANCE_TEST(MordeltUsageToFile) {
+  TempDir dir;
+  RunOptions options;
+  options.stdout_file = dir.File("out.txt");
+  RunResult result = Run(MordeltExe(), "-int", options);
+  CheckRun(CONFORMANCE_HERE, result, 1, "");
+  std::string written;
+  CHECK(ReadFileBytes(options.stdout_file, &written));
+  CHECK_EQ(written, kMordeltUsage);
+}
+
+CONFORMANCE_TEST(MordeltAnyShowState) {
+  // The window stays hidden and the run ends with the command, whatever the
+  // show state.
+  for (int show : {SW_SHOWMAXIMIZED, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_HIDE}) {
+    RunOptions options;
+    options.show_window = show;
+    CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "-int", options), 1, kMordeltUsage);
+    CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "", options), 0, "");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Mordelt: command lines that are refused before any operation runs.
+// ---------------------------------------------------------------------------
+
+CONFORMANCE_TEST(MordeltTooManyEntries) {
+  ScopedTestKey test_key;
+  // Six entries: more than the table holds.
+  CheckMordeltUsage(CONFORMANCE_HERE, "a*b*c*d*e*f");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-hwid*#A*#B*#C*#D*#E");
+  CheckMordeltUsage(CONFORMANCE_HERE, std::string("-add*") + kTestKey + "\\TooMany*Name*Value*x*y");
+  CHECK(!KeyExists(kTestKey));
+  // Blank tokens take no slot: this is five entries and an unknown verb.
+  CheckMordeltUsage(CONFORMANCE_HERE, "a*b* *c*d*e");
+}
+
+CONFORMANCE_TEST(MordeltTooFewArguments) {
+  ScopedTestKey test_key;
+  TempDir dir;
+  const std::string key = kTestKey;
+  const std::string file = dir.File("data.txt");
+  REQUIRE(WriteFileBytes(file, "data"));
+  REQUIRE(CreateKey(key + "\\Child"));
+
+  CheckMordeltUsage(CONFORMANCE_HERE, "-add");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-add*" + key + "\\Missing");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-add*" + key + "\\Missing*Name");
+  CHECK(!KeyExists(key + "\\Missing"));
+
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delete");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delete*" + key);
+  CHECK(KeyExists(key + "\\Child"));
+
+  CheckMordeltUsage(CONFORMANCE_HERE, "-importreg");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-importreg*import");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-cpfile");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-cpfile*" + file);
+  CHECK(FileExists(file));
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delfile");
+  CHECK(FileExists(file));
+  CheckMordeltUsage(CONFORMANCE_HERE, "-regfile");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delregfromfile");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delregkeyfromfile");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-delfile*  *");
+}
+
+// ---------------------------------------------------------------------------
+// setup.
+// ---------------------------------------------------------------------------
+
+CONFORMANCE_TEST(SetupTooManyEntries) {
+  TempDir dir;  // an empty current directory: no package to find
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "-s ";
+  CheckRun(CONFORMANCE_HERE, Run(SetupExe(), eleven, dir.path()), 1, kSetupUsage);
+  CheckRun(CONFORMANCE_HERE, Run(SetupExe(), "a-b-c-d-e-f-g-h-i-j-k", dir.path()), 1, kSetupUsage);
+}
+
+// ---------------------------------------------------------------------------
+// The window system.
+// ---------------------------------------------------------------------------
+
+CONFORMANCE_TEST(WindowSystemAvailable) {
+  if (NoGraphicsRun()) SKIP_TEST("run without a window system");
+  // The ordinary environment: a hidden window can be made.
+  CHECK(CanCreateWindow());
+}
+
+// The tests below run only where CONFORMANCE_NO_GRAPHICS=1 says that no
+// window can be created (under Wine: a prefix without a graphics driver). The
+// programs then run their command all the same.
+
+CONFORMANCE_TEST(NoGraphicsWindowCannotBeCreated) {
+  if (!NoGraphicsRun()) SKIP_TEST("needs CONFORMANCE_NO_GRAPHICS=1");
+  CHECK(!CanCreateWindow());
+}
+
+CONFORMANCE_TEST(NoGraphicsMordeltRunsCommand) {
+  if (!NoGraphicsRun()) SKIP_TEST("needs CONFORMANCE_NO_GRAPHICS=1");
+  CheckMordeltUsage(CONFORMANCE_HERE, "-int");
+  CheckMordeltUsage(CONFORMANCE_HERE, "a*b*c*d*e*f");
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), ""), 0, "");
+  CheckRun(CONFORMANCE_HERE, Run(MordeltExe(), "***"), 0, "");
+}
+
+CONFORMANCE_TEST(NoGraphicsSetupRunsCommand) {
+  if (!NoGraphicsRun()) SKIP_TEST("needs CONFORMANCE_NO_GRAPHICS=1");
+  TempDir dir;
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "-s ";
+  CheckRun(CONFORMANCE_HERE, Run(SetupExe(), eleven, dir.path()), 1, kSetupUsage);
+}
+
+}  // namespace
+}  // namespace conformance

@@ -104,7 +104,8 @@ int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int co
 
   platform::UniqueDeviceInfoSet set(devices, platform::InvalidDeviceInfoSet());
   if (search || allDevices) {
-    const std::uint32_t setFlags = classFilter != nullptr ? flags : flags | platform::kDigcfAllClasses;
+    const std::uint32_t setFlags =
+        classFilter != nullptr ? flags : flags | platform::kDigcfAllClasses;
     set.reset(devices.SetupDiGetClassDevsExA(classFilter, setFlags));
   } else {
     set.reset(devices.SetupDiCreateDeviceInfoListExA(classFilter));
@@ -125,8 +126,7 @@ int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int co
 
   // The walk: the first device that matches (any device, when nothing is searched) ends it.
   platform::DeviceInfoData device;
-  for (std::uint32_t index = 0; devices.SetupDiEnumDeviceInfo(set.get(), index, &device);
-       ++index) {
+  for (std::uint32_t index = 0; devices.SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
     if (!search) return kMatched;
     if (DeviceMatches(platform, set.get(), device, detail.remoteMachineHandle, patterns, first,
                       count)) {

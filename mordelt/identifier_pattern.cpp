@@ -87,7 +87,8 @@ int MatchIdentifier(const CodePage& codePage, const char* identifier,
                     const IdentifierPattern& pattern) {
   if (pattern.FirstWildcard == nullptr) {
     const std::size_t length = std::strlen(pattern.Text);
-    return std::strlen(identifier) == length && SameChars(codePage, identifier, pattern.Text, length)
+    return std::strlen(identifier) == length &&
+                   SameChars(codePage, identifier, pattern.Text, length)
                ? 1
                : 0;
   }

@@ -35,8 +35,8 @@ MultiStringIndex SplitMultiString(platform::Memory& memory, platform::HeapBlock&
   for (const char* p = strings; *p != '\0'; p += std::strlen(p) + 1) ++count;
 
   // count + 2 cannot overflow: each string takes at least two bytes of the buffer.
-  platform::HeapBlock slotBlock = platform::HeapBlock::Allocate(
-      memory, platform::CheckedArrayBytes(count + 2, sizeof(char*)));
+  platform::HeapBlock slotBlock =
+      platform::HeapBlock::Allocate(memory, platform::CheckedArrayBytes(count + 2, sizeof(char*)));
   if (!slotBlock) return MultiStringIndex();
 
   char** const slots = slotBlock.as<char*>();
@@ -47,8 +47,7 @@ MultiStringIndex SplitMultiString(platform::Memory& memory, platform::HeapBlock&
   return MultiStringIndex(memory, static_cast<char**>(slotBlock.release()) + 1);
 }
 
-MultiStringIndex ReadDeviceMultiStringProperty(platform::Memory& memory,
-                                               platform::Devices& devices,
+MultiStringIndex ReadDeviceMultiStringProperty(platform::Memory& memory, platform::Devices& devices,
                                                platform::DeviceInfoSet set,
                                                const platform::DeviceInfoData& device,
                                                std::uint32_t property) {

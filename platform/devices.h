@@ -43,10 +43,10 @@ struct DeviceInfoListDetail {
   MachineHandle remoteMachineHandle = nullptr;
 };
 
-constexpr std::uint32_t kDigcfPresent = 0x2;         // DIGCF_PRESENT
-constexpr std::uint32_t kDigcfAllClasses = 0x4;      // DIGCF_ALLCLASSES
-constexpr std::uint32_t kSpdrpHardwareId = 1;        // SPDRP_HARDWAREID
-constexpr std::uint32_t kSpdrpCompatibleIds = 2;     // SPDRP_COMPATIBLEIDS
+constexpr std::uint32_t kDigcfPresent = 0x2;             // DIGCF_PRESENT
+constexpr std::uint32_t kDigcfAllClasses = 0x4;          // DIGCF_ALLCLASSES
+constexpr std::uint32_t kSpdrpHardwareId = 1;            // SPDRP_HARDWAREID
+constexpr std::uint32_t kSpdrpCompatibleIds = 2;         // SPDRP_COMPATIBLEIDS
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
 constexpr std::uint32_t kErrorNoMoreItems = 259;         // ERROR_NO_MORE_ITEMS
 constexpr std::uint32_t kCrSuccess = 0;                  // CR_SUCCESS
@@ -77,8 +77,7 @@ class Devices {
   virtual bool SetupDiOpenDeviceInfoA(DeviceInfoSet set, const char* instanceId,
                                       std::uint32_t openFlags) = 0;
   // SetupDiGetDeviceInfoListDetailA(set, detail).
-  virtual bool SetupDiGetDeviceInfoListDetailA(DeviceInfoSet set,
-                                               DeviceInfoListDetail* detail) = 0;
+  virtual bool SetupDiGetDeviceInfoListDetailA(DeviceInfoSet set, DeviceInfoListDetail* detail) = 0;
   // SetupDiEnumDeviceInfo(set, index, device): fails with ERROR_NO_MORE_ITEMS past the end.
   virtual bool SetupDiEnumDeviceInfo(DeviceInfoSet set, std::uint32_t index,
                                      DeviceInfoData* device) = 0;

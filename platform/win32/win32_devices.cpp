@@ -136,8 +136,8 @@ class SetupApiDevices final : public Devices {
   std::uint32_t CM_Locate_DevNode_ExA(DevInst* devInst, const char* deviceId, std::uint32_t flags,
                                       MachineHandle machine) override {
     DEVINST node = 0;
-    const CONFIGRET result = ::CM_Locate_DevNode_ExA(&node, const_cast<char*>(deviceId), flags,
-                                                     ToSystem(machine));
+    const CONFIGRET result =
+        ::CM_Locate_DevNode_ExA(&node, const_cast<char*>(deviceId), flags, ToSystem(machine));
     *devInst = node;
     return result;
   }

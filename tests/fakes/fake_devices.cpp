@@ -186,10 +186,8 @@ bool FakeDevices::SetupDiEnumDeviceInfo(platform::DeviceInfoSet set, std::uint32
 
 bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
                                                     const platform::DeviceInfoData& device,
-                                                    std::uint32_t property,
-                                                    std::uint32_t* dataType,
-                                                    unsigned char* buffer,
-                                                    std::uint32_t bufferSize,
+                                                    std::uint32_t property, std::uint32_t* dataType,
+                                                    unsigned char* buffer, std::uint32_t bufferSize,
                                                     std::uint32_t* requiredSize) {
   if (auto fault = log_.Record("SetupDiGetDeviceRegistryPropertyA",
                                SetText(set) + ", " + Hex(device.devInst) + ", " +
@@ -266,9 +264,9 @@ std::uint32_t FakeDevices::CM_Get_Device_ID_ExA(platform::DevInst devInst, char*
 std::uint32_t FakeDevices::CM_Locate_DevNode_ExA(platform::DevInst* devInst, const char* deviceId,
                                                  std::uint32_t flags,
                                                  platform::MachineHandle machine) {
-  if (auto fault = log_.Record("CM_Locate_DevNode_ExA", Quote(deviceId) + ", " +
-                                                            std::to_string(flags) + ", " +
-                                                            MachineText(machine))) {
+  if (auto fault =
+          log_.Record("CM_Locate_DevNode_ExA", Quote(deviceId) + ", " + std::to_string(flags) +
+                                                   ", " + MachineText(machine))) {
     return FaultOr(*fault, platform::kCrFailure);
   }
   if (deviceId == nullptr || deviceId[0] == '\0') {
@@ -284,12 +282,11 @@ std::uint32_t FakeDevices::CM_Locate_DevNode_ExA(platform::DevInst* devInst, con
   return kCrNoSuchDevnode;
 }
 
-std::uint32_t FakeDevices::CM_Reenumerate_DevNode_Ex(platform::DevInst devInst,
-                                                     std::uint32_t flags,
+std::uint32_t FakeDevices::CM_Reenumerate_DevNode_Ex(platform::DevInst devInst, std::uint32_t flags,
                                                      platform::MachineHandle machine) {
-  if (auto fault = log_.Record("CM_Reenumerate_DevNode_Ex", Hex(devInst) + ", " +
-                                                                std::to_string(flags) + ", " +
-                                                                MachineText(machine))) {
+  if (auto fault =
+          log_.Record("CM_Reenumerate_DevNode_Ex",
+                      Hex(devInst) + ", " + std::to_string(flags) + ", " + MachineText(machine))) {
     return FaultOr(*fault, platform::kCrFailure);
   }
   if (devInst != kRootDevInst && DeviceOf(devInst) == nullptr) return kCrInvalidDevnode;

@@ -90,7 +90,7 @@ class LocalFiles final : public platform::Files {
 struct Machine {
   fakes::FakePlatform fake;
   LocalFiles files{fake.log};
-  platform::Platform platform{fake.memory,  fake.console, fake.codePage,  fake.windows,
+  platform::Platform platform{fake.memory,   fake.console, fake.codePage,  fake.windows,
                               fake.registry, files,        fake.processes, fake.devices};
 };
 
@@ -247,8 +247,8 @@ TEST(DeviceVerbsTest, HwidOnAMachineWithoutPresentDevicesGivesFour) {
 
 TEST(DeviceVerbsTest, HwidWithoutHashArgumentsMakesNoQuery) {
   Machine machine;
-  machine.fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true,
-                            fakes::MultiSz({"PCI\\VEN_1234"}), {}});
+  machine.fake.devices.Add(
+      {"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"PCI\\VEN_1234"}), {}});
   EXPECT_EQ(Dispatch(machine, {"-hwid"}).exitCode, 4);
   EXPECT_EQ(Dispatch(machine, {"-hwid", "PCI\\VEN_1234"}).exitCode, 4);
   EXPECT_EQ(Dispatch(machine, {"-hwidx", "*"}).exitCode, 4);
@@ -258,11 +258,13 @@ TEST(DeviceVerbsTest, HwidWithoutHashArgumentsMakesNoQuery) {
 
 TEST(DeviceVerbsTest, HwidTriesEachHashPatternUntilOneMatches) {
   Machine machine;
-  machine.fake.devices.Add({"PCI\\VEN_1234&DEV_5678\\3", fakes::MakeGuid(1), true,
-                            fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000&REV_01",
-                                            "PCI\\VEN_1234&DEV_5678&SUBSYS_00000000",
-                                            "PCI\\VEN_1234&DEV_5678"}),
-                            {}});
+  machine.fake.devices.Add(
+      {"PCI\\VEN_1234&DEV_5678\\3",
+       fakes::MakeGuid(1),
+       true,
+       fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000&REV_01",
+                       "PCI\\VEN_1234&DEV_5678&SUBSYS_00000000", "PCI\\VEN_1234&DEV_5678"}),
+       {}});
   Table table{"-hwid", "#PNP0501", "USB\\X", "#PCI\\VEN_1234&DEV_5678", "#NEVER"};
   const common::CommandResult result =
       mordelt::DispatchCommand(machine.platform, table.data(), table.count());
@@ -277,8 +279,11 @@ TEST(DeviceVerbsTest, HwidTriesEachHashPatternUntilOneMatches) {
 
 TEST(DeviceVerbsTest, HwidWhereNoPatternMatchesGivesFour) {
   Machine machine;
-  machine.fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true,
-                            fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"}), {}});
+  machine.fake.devices.Add({"PCI\\X",
+                            fakes::MakeGuid(1),
+                            true,
+                            fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"}),
+                            {}});
   EXPECT_EQ(Dispatch(machine, {"-hwid", "#A", "#PCI\\VEN_1234&DEV_5678"}).exitCode, 4);
   EXPECT_EQ(machine.fake.devices.SetsMade(), 2);
 }

@@ -126,8 +126,8 @@ TEST_F(DeviceQuery, ToolPatternMatchesAnIdentifierEndingWithItsText) {
 }
 
 TEST_F(DeviceQuery, OnlyTheIdentifierThatEndsWithTheTextMatches) {
-  fake.devices.tree[1].hardwareIds = MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000&REV_01",
-                                               "PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"});
+  fake.devices.tree[1].hardwareIds = MultiSz(
+      {"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000&REV_01", "PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"});
   EXPECT_EQ(Query({"*PCI\\VEN_1234&DEV_5678"}), 4);
   fake.devices.tree[0].hardwareIds = MultiSz({"ACPI\\PNP05011"});
   EXPECT_EQ(Query({"*PNP0501"}), 4);
@@ -146,14 +146,14 @@ TEST_F(DeviceQuery, DevicesAreWalkedInOrderAndTheFirstMatchEndsTheWalk) {
   EXPECT_EQ(Query({"*CC_0200"}), 0);
   EXPECT_EQ(Calls("SetupDiEnumDeviceInfo"), 2u);
   // Each device: hardware identifiers, then compatible identifiers, both read before the test.
-  EXPECT_EQ(fake.log.Names(),
-            (std::vector<std::string>{
-                "HeapAlloc", "SetupDiGetClassDevsExA", "SetupDiGetDeviceInfoListDetailA",
-                "SetupDiEnumDeviceInfo", "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA",
-                "HeapAlloc", "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA", "GetLastError",
-                "SetupDiEnumDeviceInfo", "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA",
-                "HeapAlloc", "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA", "HeapAlloc",
-                "SetupDiDestroyDeviceInfoList"}));
+  EXPECT_EQ(
+      fake.log.Names(),
+      (std::vector<std::string>{
+          "HeapAlloc", "SetupDiGetClassDevsExA", "SetupDiGetDeviceInfoListDetailA",
+          "SetupDiEnumDeviceInfo", "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA", "HeapAlloc",
+          "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA", "GetLastError", "SetupDiEnumDeviceInfo",
+          "HeapAlloc", "SetupDiGetDeviceRegistryPropertyA", "HeapAlloc", "HeapAlloc",
+          "SetupDiGetDeviceRegistryPropertyA", "HeapAlloc", "SetupDiDestroyDeviceInfoList"}));
   EXPECT_EQ(ArgumentsOf("SetupDiGetDeviceRegistryPropertyA", 2).substr(8), ", 0x101, 1, 8192");
   EXPECT_EQ(ArgumentsOf("SetupDiGetDeviceRegistryPropertyA", 3).substr(8), ", 0x101, 2, 8192");
 }
@@ -213,8 +213,8 @@ TEST_F(DeviceQuery, SeveralClassesOfOneNameUseTheFirst) {
 }
 
 TEST_F(DeviceQuery, ClassLookupFailingGivesTwo) {
-  for (std::uint32_t error : {fakes::kErrorInvalidParameter, fakes::kErrorNotEnoughMemory,
-                              fakes::kDefaultFault}) {
+  for (std::uint32_t error :
+       {fakes::kErrorInvalidParameter, fakes::kErrorNotEnoughMemory, fakes::kDefaultFault}) {
     fake.log.Clear();
     fake.log.Fail("SetupDiClassGuidsFromNameExA", error);
     EXPECT_EQ(Query({"=Ports"}), 2);
@@ -359,9 +359,10 @@ TEST_F(DeviceQuery, IdentifierListWithoutMemoryCountsAsEmpty) {
 }
 
 TEST_F(DeviceQuery, FailingAnyCallInTurnLeaksNothing) {
-  const std::vector<std::vector<std::string>> queries = {
-      {"*PCI\\VEN_1234&DEV_5678"}, {"=Net", "@PCI\\*", "*CC_02"}, {"@ROOT\\LEGACY_X\\0000", "@X"},
-      {"=Ports", "*", "@ACPI\\PNP0501\\1"}};
+  const std::vector<std::vector<std::string>> queries = {{"*PCI\\VEN_1234&DEV_5678"},
+                                                         {"=Net", "@PCI\\*", "*CC_02"},
+                                                         {"@ROOT\\LEGACY_X\\0000", "@X"},
+                                                         {"=Ports", "*", "@ACPI\\PNP0501\\1"}};
   for (const auto& query : queries) {
     fake.log.Clear();
     const int expected = Query(query);

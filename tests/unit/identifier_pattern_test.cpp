@@ -199,7 +199,10 @@ TEST(MatchIdentifierTest, DoubleByteCharactersAreComparedWholeAndNeverSplit) {
   EXPECT_EQ(Match(sjis, "*\\", "X\x81\\\\"), 1);
   // A segment is not found inside a double-byte character.
   EXPECT_EQ(Match(sjis, "*A*", "\x81\x41"), 0);
-  EXPECT_EQ(Match(sjis, "*A*", "\x81\x41" "A"), 1);
+  EXPECT_EQ(Match(sjis, "*A*",
+                  "\x81\x41"
+                  "A"),
+            1);
   // A "*" that is a trail byte is an ordinary character, in the pattern and the identifier.
   EXPECT_EQ(Match(sjis, "\x81*", "\x81*"), 1);
   EXPECT_EQ(Match(sjis, "\x81*", "\x81X"), 0);
@@ -249,14 +252,16 @@ class RandomText {
   std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(random_() % n); }
 
   std::string Pattern() {
-    static const char* const kTokens[] = {"A", "a", "B", "b", "*", "*", "*", "\\", "&", "@", "'",
-                                          "[", "{", "\x81\x41", "\x81\x61", "\x82*", "\x81"};
+    static const char* const kTokens[] = {"A", "a",        "B",        "b",     "*",   "*",
+                                          "*", "\\",       "&",        "@",     "'",   "[",
+                                          "{", "\x81\x41", "\x81\x61", "\x82*", "\x81"};
     return Build(kTokens, sizeof kTokens / sizeof kTokens[0], 7);
   }
 
   std::string Identifier() {
-    static const char* const kTokens[] = {"A", "a", "B", "b", "\\", "&", "@", "[", "{",
-                                          "*", "\x81\x41", "\x81\x61", "\x82*", "\x81", "A"};
+    static const char* const kTokens[] = {"A",        "a",        "B",     "b",    "\\",
+                                          "&",        "@",        "[",     "{",    "*",
+                                          "\x81\x41", "\x81\x61", "\x82*", "\x81", "A"};
     return Build(kTokens, sizeof kTokens / sizeof kTokens[0], 9);
   }
 

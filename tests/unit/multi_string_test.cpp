@@ -29,7 +29,8 @@ std::vector<std::string> Strings(const MultiStringIndex& index) {
 
 TEST(SplitMultiStringTest, IndexesEachStringInPlaceAndOwnsTheBuffer) {
   fakes::FakePlatform fake;
-  platform::HeapBlock buffer = HeapCopy(fake.memory, std::string("ACPI\\PNP0501\0*PNP0501\0\0", 24));
+  platform::HeapBlock buffer =
+      HeapCopy(fake.memory, std::string("ACPI\\PNP0501\0*PNP0501\0\0", 24));
   char* const strings = buffer.chars();
   {
     const MultiStringIndex index = mordelt::SplitMultiString(fake.memory, buffer);
@@ -183,8 +184,8 @@ TEST_F(PropertyRead, MissingPropertyGivesNone) {
 
 TEST_F(PropertyRead, FailedReadGivesNoneWhateverTheError) {
   Use(fakes::MultiSz({"A"}));
-  for (std::uint32_t error : {fakes::kErrorInvalidData, fakes::kErrorInvalidHandle,
-                              platform::kErrorInsufficientBuffer}) {
+  for (std::uint32_t error :
+       {fakes::kErrorInvalidData, fakes::kErrorInvalidHandle, platform::kErrorInsufficientBuffer}) {
     fake.log.Clear();
     fake.log.Fail("SetupDiGetDeviceRegistryPropertyA", error);
     EXPECT_FALSE(Read()) << error;

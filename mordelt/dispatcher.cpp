@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/child_process.h"
 #include "mordelt/device_query.h"
 #include "mordelt/device_rescan.h"
 #include "mordelt/file_commands.h"
@@ -15,22 +16,6 @@ using common::Ending;
 // needs).
 using Operation = int (*)(const platform::Platform& platform, char** arguments, int count);
 
-int RunDeleteFile(const platform::Platform& platform, char** arguments, int /*count*/) {
-  return DeleteFileForced(platform.files, arguments[0]);
-}
-
-int RunCopyFile(const platform::Platform& platform, char** arguments, int /*count*/) {
-  return CopyFileReplacing(platform.files, arguments[0], arguments[1]);
-}
-
-int RunHardwareIdQuery(const platform::Platform& platform, char** arguments, int count) {
-  return QueryEachHashPattern(platform, arguments, count, QueryPresentDevices);
-}
-
-int RunRescan(const platform::Platform& platform, char** /*arguments*/, int /*count*/) {
-  return RescanDeviceTree(platform.devices);
-}
-
 struct Verb {
   const char* name;
   std::size_t comparedLength;  // the leading characters of the entry that must equal the verb's
@@ -39,10 +24,35 @@ struct Verb {
   Operation run;  // null while the verb has no operation in this build
 };
 
+// "-importreg": the system's reg.exe, always at this path, with the two arguments.
+int ImportWithRegTool(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return common::RunTool(platform, "C:\\WINDOWS\\system32\\reg.exe", arguments[0], arguments[1]);
+}
+
+// "-delfile": the file named by the argument.
+int RunDeleteFile(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return DeleteFileForced(platform.files, arguments[0]);
+}
+
+// "-cpfile": source, then destination.
+int RunCopyFile(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return CopyFileReplacing(platform.files, arguments[0], arguments[1]);
+}
+
+// "-hwid": each "#" argument in turn, as a present-device query.
+int RunHardwareIdQuery(const platform::Platform& platform, char** arguments, int count) {
+  return QueryEachHashPattern(platform, arguments, count, QueryPresentDevices);
+}
+
+// "-rescan": no argument is used.
+int RunRescan(const platform::Platform& platform, char** /*arguments*/, int /*count*/) {
+  return RescanDeviceTree(platform.devices);
+}
+
 // The verbs in the order in which they are tested.
 const Verb kVerbs[] = {
     {"-add", 4, 3, Ending::ExitProcess, nullptr},
-    {"-importreg", 8, 2, Ending::Return, nullptr},
+    {"-importreg", 8, 2, Ending::Return, ImportWithRegTool},
     {"-delfile", 8, 1, Ending::Return, RunDeleteFile},
     {"-delregfromfile", 14, 1, Ending::Return, nullptr},
     {"-delregkeyfromfile", 14, 1, Ending::Return, nullptr},

@@ -89,7 +89,7 @@ bool FakeDevices::SetupDiClassGuidsFromNameExA(const char* className, platform::
                                                std::uint32_t* requiredSize) {
   if (auto fault = log_.Record("SetupDiClassGuidsFromNameExA",
                                Quote(className) + ", " + std::to_string(guidListSize))) {
-    return Fail(FaultOr(*fault, kErrorInvalidParameter));
+    return Fail(FaultOr(*fault, device_errors::kInvalidParameter));
   }
   std::uint32_t count = 0;
   for (const FakeSetupClass& setupClass : classes) {
@@ -105,12 +105,12 @@ bool FakeDevices::SetupDiClassGuidsFromNameExA(const char* className, platform::
 platform::DeviceInfoSet FakeDevices::SetupDiGetClassDevsExA(const platform::Guid* classGuid,
                                                             std::uint32_t flags) {
   if (auto fault = log_.Record("SetupDiGetClassDevsExA", GuidText(classGuid) + ", " + Hex(flags))) {
-    Fail(FaultOr(*fault, kErrorNotEnoughMemory));
+    Fail(FaultOr(*fault, device_errors::kNotEnoughMemory));
     return platform::InvalidDeviceInfoSet();
   }
   const bool allClasses = (flags & platform::kDigcfAllClasses) != 0;
   if (classGuid == nullptr && !allClasses) {
-    Fail(kErrorInvalidParameter);
+    Fail(device_errors::kInvalidParameter);
     return platform::InvalidDeviceInfoSet();
   }
   Set set;
@@ -126,7 +126,7 @@ platform::DeviceInfoSet FakeDevices::SetupDiGetClassDevsExA(const platform::Guid
 platform::DeviceInfoSet FakeDevices::SetupDiCreateDeviceInfoListExA(
     const platform::Guid* classGuid) {
   if (auto fault = log_.Record("SetupDiCreateDeviceInfoListExA", GuidText(classGuid))) {
-    Fail(FaultOr(*fault, kErrorNotEnoughMemory));
+    Fail(FaultOr(*fault, device_errors::kNotEnoughMemory));
     return platform::InvalidDeviceInfoSet();
   }
   Set set;
@@ -138,14 +138,14 @@ bool FakeDevices::SetupDiOpenDeviceInfoA(platform::DeviceInfoSet set, const char
                                          std::uint32_t openFlags) {
   if (auto fault = log_.Record("SetupDiOpenDeviceInfoA", SetText(set) + ", " + Quote(instanceId) +
                                                              ", " + std::to_string(openFlags))) {
-    return Fail(FaultOr(*fault, kErrorNoSuchDevinst));
+    return Fail(FaultOr(*fault, device_errors::kNoSuchDevinst));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(kErrorInvalidHandle);
+  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
   for (std::size_t i = 0; i < tree.size(); ++i) {
     if (!SameText(tree[i].instanceId, instanceId)) continue;
     if (found->classFilter && !SameGuid(*found->classFilter, tree[i].classGuid)) {
-      return Fail(kErrorClassMismatch);
+      return Fail(device_errors::kClassMismatch);
     }
     for (std::size_t member : found->members) {
       if (member == i) return true;
@@ -153,16 +153,16 @@ bool FakeDevices::SetupDiOpenDeviceInfoA(platform::DeviceInfoSet set, const char
     found->members.push_back(i);
     return true;
   }
-  return Fail(kErrorNoSuchDevinst);
+  return Fail(device_errors::kNoSuchDevinst);
 }
 
 bool FakeDevices::SetupDiGetDeviceInfoListDetailA(platform::DeviceInfoSet set,
                                                   platform::DeviceInfoListDetail* detail) {
   if (auto fault = log_.Record("SetupDiGetDeviceInfoListDetailA", SetText(set))) {
-    return Fail(FaultOr(*fault, kErrorInvalidHandle));
+    return Fail(FaultOr(*fault, device_errors::kInvalidHandle));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(kErrorInvalidHandle);
+  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
   detail->classGuid = found->classFilter ? *found->classFilter : platform::Guid();
   detail->remoteMachineHandle = machineHandle;
   return true;
@@ -175,7 +175,7 @@ bool FakeDevices::SetupDiEnumDeviceInfo(platform::DeviceInfoSet set, std::uint32
     return Fail(FaultOr(*fault, platform::kErrorNoMoreItems));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(kErrorInvalidHandle);
+  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
   if (index >= found->members.size()) return Fail(platform::kErrorNoMoreItems);
   const std::size_t position = found->members[index];
   device->classGuid = tree[position].classGuid;
@@ -192,13 +192,13 @@ bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
   if (auto fault = log_.Record("SetupDiGetDeviceRegistryPropertyA",
                                SetText(set) + ", " + Hex(device.devInst) + ", " +
                                    std::to_string(property) + ", " + std::to_string(bufferSize))) {
-    return Fail(FaultOr(*fault, kErrorInvalidData));
+    return Fail(FaultOr(*fault, device_errors::kInvalidData));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(kErrorInvalidHandle);
+  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
   FakeDevice* owner = DeviceOf(device.devInst);
   if (owner == nullptr || device.reserved != reinterpret_cast<std::uintptr_t>(set)) {
-    return Fail(kErrorInvalidParameter);
+    return Fail(device_errors::kInvalidParameter);
   }
   std::optional<FakeProperty>* value = nullptr;
   if (property == platform::kSpdrpHardwareId) {
@@ -206,9 +206,9 @@ bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
   } else if (property == platform::kSpdrpCompatibleIds) {
     value = &owner->compatibleIds;
   } else {
-    return Fail(kErrorInvalidRegProperty);
+    return Fail(device_errors::kInvalidRegProperty);
   }
-  if (!value->has_value()) return Fail(kErrorInvalidData);
+  if (!value->has_value()) return Fail(device_errors::kInvalidData);
 
   FakeProperty& stored = **value;
   const std::uint32_t size = static_cast<std::uint32_t>(stored.bytes.size());
@@ -228,8 +228,8 @@ bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
 bool FakeDevices::SetupDiDestroyDeviceInfoList(platform::DeviceInfoSet set) {
   auto fault = log_.Record("SetupDiDestroyDeviceInfoList", SetText(set));
   const bool known = sets_.erase(reinterpret_cast<std::uintptr_t>(set)) != 0;
-  if (fault) return Fail(FaultOr(*fault, kErrorInvalidHandle));
-  if (!known) return Fail(kErrorInvalidHandle);
+  if (fault) return Fail(FaultOr(*fault, device_errors::kInvalidHandle));
+  if (!known) return Fail(device_errors::kInvalidHandle);
   return true;
 }
 

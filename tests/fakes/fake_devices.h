@@ -13,14 +13,18 @@
 
 namespace fakes {
 
-// Error codes of SetupAPI and the Configuration Manager that the fake answers with.
-constexpr std::uint32_t kErrorInvalidHandle = 6;
-constexpr std::uint32_t kErrorNotEnoughMemory = 8;
-constexpr std::uint32_t kErrorInvalidData = 13;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorClassMismatch = 0xE0000203u;
-constexpr std::uint32_t kErrorInvalidRegProperty = 0xE0000209u;
-constexpr std::uint32_t kErrorNoSuchDevinst = 0xE000020Bu;
+// Error codes of SetupAPI that the device fake answers with.
+namespace device_errors {
+constexpr std::uint32_t kInvalidHandle = 6;
+constexpr std::uint32_t kNotEnoughMemory = 8;
+constexpr std::uint32_t kInvalidData = 13;
+constexpr std::uint32_t kInvalidParameter = 87;
+constexpr std::uint32_t kClassMismatch = 0xE0000203u;
+constexpr std::uint32_t kInvalidRegProperty = 0xE0000209u;
+constexpr std::uint32_t kNoSuchDevinst = 0xE000020Bu;
+}  // namespace device_errors
+
+// Configuration Manager codes (CONFIGRET) that the device fake answers with.
 constexpr std::uint32_t kCrInvalidDevnode = 0x05;
 constexpr std::uint32_t kCrNoSuchDevnode = 0x0D;
 constexpr std::uint32_t kCrBufferSmall = 0x1A;

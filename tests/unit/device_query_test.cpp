@@ -213,8 +213,8 @@ TEST_F(DeviceQuery, SeveralClassesOfOneNameUseTheFirst) {
 }
 
 TEST_F(DeviceQuery, ClassLookupFailingGivesTwo) {
-  for (std::uint32_t error :
-       {fakes::kErrorInvalidParameter, fakes::kErrorNotEnoughMemory, fakes::kDefaultFault}) {
+  for (std::uint32_t error : {fakes::device_errors::kInvalidParameter,
+                              fakes::device_errors::kNotEnoughMemory, fakes::kDefaultFault}) {
     fake.log.Clear();
     fake.log.Fail("SetupDiClassGuidsFromNameExA", error);
     EXPECT_EQ(Query({"=Ports"}), 2);
@@ -345,7 +345,7 @@ TEST_F(DeviceQuery, EnumerationFailingEndsTheWalkWithFour) {
   fake.log.Fail("SetupDiEnumDeviceInfo", fakes::kDefaultFault, 0);
   EXPECT_EQ(Query({"*"}), 4);
   fake.log.Clear();
-  fake.log.Fail("SetupDiEnumDeviceInfo", fakes::kErrorInvalidHandle, 1);
+  fake.log.Fail("SetupDiEnumDeviceInfo", fakes::device_errors::kInvalidHandle, 1);
   EXPECT_EQ(Query({"*CC_0200"}), 4);  // the card is the second device
 }
 

@@ -185,7 +185,8 @@ TEST_F(PropertyRead, MissingPropertyGivesNone) {
 TEST_F(PropertyRead, FailedReadGivesNoneWhateverTheError) {
   Use(fakes::MultiSz({"A"}));
   for (std::uint32_t error :
-       {fakes::kErrorInvalidData, fakes::kErrorInvalidHandle, platform::kErrorInsufficientBuffer}) {
+       {fakes::device_errors::kInvalidData, fakes::device_errors::kInvalidHandle,
+        platform::kErrorInsufficientBuffer}) {
     fake.log.Clear();
     fake.log.Fail("SetupDiGetDeviceRegistryPropertyA", error);
     EXPECT_FALSE(Read()) << error;
@@ -196,7 +197,7 @@ TEST_F(PropertyRead, FailedReadGivesNoneWhateverTheError) {
 
 TEST_F(PropertyRead, ARetryThatFailsGivesNone) {
   Use(fakes::MultiSz(std::vector<std::string>(500, std::string(20, 'I'))));
-  fake.log.Fail("SetupDiGetDeviceRegistryPropertyA", fakes::kErrorInvalidData, 1);
+  fake.log.Fail("SetupDiGetDeviceRegistryPropertyA", fakes::device_errors::kInvalidData, 1);
   EXPECT_FALSE(Read());
   EXPECT_EQ(Offered().size(), 2u);
 }

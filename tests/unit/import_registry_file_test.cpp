@@ -5,28 +5,11 @@
 
 #include "mordelt/dispatcher.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/argument_table.h"
 
 namespace {
 
-// An argument table of writable entries, as the splitter gives it.
-class Table {
- public:
-  Table(std::initializer_list<const char*> entries) {
-    for (const char* entry : entries) {
-      // Each entry is its text and two NULs (the literal itself holds only one).
-      const std::string text(entry);
-      storage_.emplace_back(text.begin(), text.end());
-      storage_.back().insert(storage_.back().end(), 2, '\0');
-    }
-    for (auto& entry : storage_) pointers_.push_back(entry.data());
-  }
-  char** data() { return pointers_.data(); }
-  int count() const { return static_cast<int>(pointers_.size()); }
-
- private:
-  std::vector<std::vector<char>> storage_;
-  std::vector<char*> pointers_;
-};
+using Table = testing_support::ArgumentTable;
 
 TEST(ImportRegVerbTest, RunsRegExeWithTheTwoArgumentsAndReturnsZero) {
   for (const char* verb : {"-importreg", "-importr", "-importregistry"}) {
@@ -76,16 +59,9 @@ TEST(ImportRegVerbTest, ShorterPrefixesAndMissingArgumentsStartNothing) {
         std::vector<const char*>{"-importR", "import", "a.reg"},
         std::vector<const char*>{"-importreg", "import"}, std::vector<const char*>{"-importreg"}}) {
     fakes::FakePlatform fake;
-    std::vector<std::vector<char>> storage;
-    std::vector<char*> table;
-    for (const char* entry : entries) {
-      const std::string text(entry);
-      storage.emplace_back(text.begin(), text.end());
-      storage.back().insert(storage.back().end(), 2, '\0');
-    }
-    for (auto& entry : storage) table.push_back(entry.data());
+    Table table(entries);
     const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), static_cast<int>(table.size()));
+        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
     EXPECT_EQ(result.exitCode, 1) << entries[0];
     EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u) << entries[0];
     EXPECT_EQ(fake.console.writes.size(), 5u) << entries[0];

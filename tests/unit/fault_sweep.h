@@ -18,22 +18,17 @@
 #include <vector>
 
 #include "tests/fakes/call_log.h"
-#include "tests/fakes/fake_directory.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace sweep {
 
-// The fakes one run works on: a whole platform, with a current directory for searches.
+// The fakes one run works on.
 struct World {
   fakes::FakePlatform fake;
-  fakes::FakeDirectory directory{fake.log};
-  platform::Platform platform{fake.memory,   fake.console, fake.codePage,  fake.windows,
-                              fake.registry, directory,    fake.processes, fake.devices};
+  const platform::Platform& platform = fake.platform;
 
-  int OpenHandles() const { return fake.OpenHandles() + directory.OpenHandles(); }
-  int BadReleases() const {
-    return fake.memory.BadFrees() + fake.processes.badCloses + directory.badCloses;
-  }
+  int OpenHandles() const { return fake.OpenHandles(); }
+  int BadReleases() const { return fake.memory.BadFrees() + fake.processes.badCloses; }
 };
 
 // What a run ended with.
@@ -54,6 +49,17 @@ struct Fault {
   std::size_t occurrence = 0;  // among the calls of that name in the run, from 0
   std::uint32_t error = fakes::kDefaultFault;
   std::string arguments;       // as the call log wrote them
+  std::size_t position = 0;    // among all calls of the run
+  const std::vector<fakes::Call>* calls = nullptr;  // every call of the run without a fault
+
+  // How many calls named `name` the run made before the failing one.
+  std::size_t CountBefore(const std::string& name) const {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < position && i < calls->size(); ++i) {
+      if ((*calls)[i].name == name) ++count;
+    }
+    return count;
+  }
 };
 
 struct Operation {
@@ -83,10 +89,23 @@ inline std::string Describe(const Operation& operation, const Fault& fault) {
                                               : std::to_string(fault.error));
 }
 
+// Calls that release a handle, each of which may release a given handle only once.
+inline bool IsRelease(const std::string& name) {
+  return name == "RegCloseKey" || name == "fclose" || name == "FindClose" ||
+         name == "CloseHandle" || name == "SetupDiDestroyDeviceInfoList";
+}
+
 inline void CheckNothingLeft(const World& world, const Outcome& outcome, const std::string& where) {
   EXPECT_EQ(world.OpenHandles(), 0) << where;
   EXPECT_EQ(world.fake.memory.LiveBlocks(), outcome.keptBlocks) << where;
   EXPECT_EQ(world.BadReleases(), 0) << where;
+  std::map<std::string, int> releases;
+  for (const fakes::Call& call : world.fake.log.calls()) {
+    if (IsRelease(call.name)) {
+      EXPECT_EQ(++releases[call.name + " " + call.arguments], 1)
+          << where << ": released twice: " << call.name << " " << call.arguments;
+    }
+  }
 }
 
 // Runs the operation without a fault and returns the calls it made.
@@ -111,6 +130,8 @@ inline int SweepEachCall(const Operation& operation) {
     fault.name = calls[position].name;
     fault.occurrence = seen[fault.name]++;
     fault.arguments = calls[position].arguments;
+    fault.position = position;
+    fault.calls = &calls;
     std::vector<std::uint32_t> errors = {fakes::kDefaultFault};
     const auto listed = operation.errors.find(fault.name);
     if (listed != operation.errors.end()) errors = listed->second;
@@ -147,12 +168,15 @@ inline int SweepHeapExhaustion(const Operation& operation) {
   const std::vector<fakes::Call> calls = RunClean(operation);
   std::size_t allocations = 0;
   int runs = 0;
-  for (const fakes::Call& call : calls) {
+  for (std::size_t position = 0; position < calls.size(); ++position) {
+    const fakes::Call& call = calls[position];
     if (call.name != "HeapAlloc") continue;
     Fault fault;
     fault.name = call.name;
     fault.occurrence = allocations++;
     fault.arguments = call.arguments;
+    fault.position = position;
+    fault.calls = &calls;
     const std::string where = Describe(operation, fault) + " and every later allocation";
     auto world = std::make_unique<World>();
     operation.arrange(*world);

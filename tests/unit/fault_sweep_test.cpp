@@ -4,15 +4,26 @@
 
 #include "tests/unit/fault_sweep.h"
 
+#include "tests/unit/argument_table.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/app_shell.h"
 #include "common/child_process.h"
 #include "common/command_line.h"
+#include "mordelt/device_query.h"
+#include "mordelt/device_rescan.h"
 #include "mordelt/dispatcher.h"
+#include "mordelt/file_commands.h"
+#include "mordelt/multi_string.h"
+#include "mordelt/path_file.h"
+#include "mordelt/registry_script.h"
+#include "mordelt/registry_values.h"
 #include "setup/launch_sequence.h"
 #include "setup/package_discovery.h"
 
@@ -209,7 +220,7 @@ TEST(FaultSweepTest, RunTool) {
 // --- setup -------------------------------------------------------------------------------------
 
 void AddPackage(World& world, const std::string& name) {
-  world.directory.entries.push_back({name, 0x20});
+  world.fake.files.AddDirectoryEntry(name);
 }
 
 Expected SetupAfterSplit(const Fault& fault, bool searches) {
@@ -265,7 +276,7 @@ TEST(FaultSweepTest, SetupLaunchSequenceWithAnAction) {
   operation.name = "RunLaunchSequence -i";
   operation.arrange = [](World& world) { AddPackage(world, "Other.msi"); };
   operation.act = [](World& world) {
-    sweep::Table table({"-u Product.msi", "-s"});
+    testing_support::ArgumentTable table{"-u Product.msi", "-s"};
     return Outcome{Text(setup::RunLaunchSequence(world.platform, table.data(), table.count()))};
   };
   operation.success = {"0 return", ""};
@@ -278,11 +289,11 @@ TEST(FaultSweepTest, SetupLaunchSequenceWithAnAction) {
 
 TEST(FaultSweepTest, SetupRefusalsMakeNoCall) {
   // Refused command lines end before any platform call: there is nothing to fail.
-  for (const std::vector<std::string>& entries :
-       {std::vector<std::string>{"-i a.msi", "-u b.msi"}, std::vector<std::string>{"-l"},
-        std::vector<std::string>{"-x"}}) {
+  for (const std::vector<const char*>& entries :
+       {std::vector<const char*>{"-i a.msi", "-u b.msi"}, std::vector<const char*>{"-l"},
+        std::vector<const char*>{"-x"}}) {
     World world;
-    sweep::Table table(entries);
+    testing_support::ArgumentTable table(entries);
     static_cast<void>(setup::RunLaunchSequence(world.platform, table.data(), table.count()));
     EXPECT_TRUE(world.fake.log.calls().empty()) << entries[0];
     EXPECT_EQ(world.fake.memory.LiveBlocks(), 0u);
@@ -297,7 +308,7 @@ TEST(FaultSweepTest, FindFirstPackage) {
     AddPackage(world, "My Product.msi");
   };
   operation.act = [](World& world) {
-    const std::optional<setup::PackageName> name = setup::FindFirstPackage(world.directory);
+    const std::optional<setup::PackageName> name = setup::FindFirstPackage(world.fake.files);
     return Outcome{name ? std::string(name->text) : std::string("none")};
   };
   operation.success = {"My Product.msi", ""};
@@ -307,6 +318,459 @@ TEST(FaultSweepTest, FindFirstPackage) {
   };
   operation.errors["FindFirstFileA"] = {fakes::kDefaultFault, 2, 3, 5};
   Sweep(operation);
+}
+
+// --- Registry value and key operations ---------------------------------------------------------
+
+const char kKey[] = "SOFTWARE\\Example";
+
+// How the key preparation ends when `fault` fails: the create step passes on ERROR_ACCESS_DENIED
+// when the key exists (the open step then decides), closing is not looked at, and every other
+// failure is the operation's failure.
+bool PreparationFails(const Fault& fault, bool keyExists) {
+  if (fault.name == "RegCloseKey") return false;
+  if (fault.name == "RegCreateKeyExA") {
+    const bool accessDenied = fault.error == fakes::kDefaultFault || fault.error == 5;
+    return !(accessDenied && keyExists);
+  }
+  return true;
+}
+
+Operation SetString(bool keyExists) {
+  Operation operation;
+  operation.name = std::string("SetRegistryString, key ") + (keyExists ? "present" : "absent");
+  operation.arrange = [keyExists](World& world) {
+    if (keyExists) world.fake.registry.PutValue(kKey, "Name", platform::kRegDword, "\x07\0\0\0");
+  };
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(mordelt::SetRegistryString(world.platform, kKey, "Name", "Value"))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [keyExists](const Fault& fault) -> Expected {
+    return {PreparationFails(fault, keyExists) ? "5" : "0", ""};
+  };
+  operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2, 1018};
+  operation.verify = [keyExists](World& world, const Fault& fault) {
+    // A failed operation leaves the value as it was.
+    const std::optional<fakes::RegistryValue> value = world.fake.registry.Value(kKey, "Name");
+    if (PreparationFails(fault, keyExists)) {
+      EXPECT_EQ(value.has_value(), keyExists) << fault.name;
+      if (value) EXPECT_EQ(value->type, platform::kRegDword) << fault.name;
+    } else {
+      EXPECT_EQ(world.fake.registry.StringValue(kKey, "Name"), std::optional<std::string>("Value"));
+    }
+  };
+  return operation;
+}
+
+TEST(FaultSweepTest, SetRegistryStringOnAnExistingKey) { Sweep(SetString(true)); }
+TEST(FaultSweepTest, SetRegistryStringOnAMissingKey) { Sweep(SetString(false)); }
+
+TEST(FaultSweepTest, DeleteRegistryValue) {
+  Operation operation;
+  operation.name = "DeleteRegistryValue";
+  operation.arrange = [](World& world) { world.fake.registry.PutString(kKey, "Name", "x"); };
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(mordelt::DeleteRegistryValue(world.platform, kKey, "Name"))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault& fault) -> Expected {
+    if (fault.name == "RegDeleteValueA") {
+      const std::uint32_t error = fault.error == fakes::kDefaultFault ? 5 : fault.error;
+      return {"6", "Error: the number of error is " + std::to_string(error)};
+    }
+    return {PreparationFails(fault, true) ? "6" : "0", ""};
+  };
+  operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
+  operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2, 1018};
+  operation.verify = [](World& world, const Fault& fault) {
+    const bool removed = !world.fake.registry.Value(kKey, "Name").has_value();
+    EXPECT_EQ(removed, world.fake.console.output.empty() && !PreparationFails(fault, true))
+        << fault.name;
+  };
+  Sweep(operation);
+}
+
+TEST(FaultSweepTest, DeleteRegistrySubkey) {
+  Operation operation;
+  operation.name = "DeleteRegistrySubkey";
+  operation.arrange = [](World& world) { world.fake.registry.AddKey("SOFTWARE\\Example\\Leaf"); };
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(mordelt::DeleteRegistrySubkey(world.platform, kKey, "Leaf"))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault& fault) -> Expected {
+    if (fault.name == "RegDeleteKeyA") return {"6", ""};
+    return {PreparationFails(fault, true) ? "6" : "0", ""};
+  };
+  operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
+  operation.verify = [](World& world, const Fault& fault) {
+    // The subkey goes exactly when the operation reports success; the parent stays.
+    const bool removed = !world.fake.registry.KeyExists("SOFTWARE\\Example\\Leaf");
+    EXPECT_EQ(removed, fault.name != "RegDeleteKeyA" && !PreparationFails(fault, true))
+        << fault.name;
+    EXPECT_TRUE(world.fake.registry.KeyExists(kKey));
+  };
+  Sweep(operation);
+}
+
+// --- Registry script reader and path file ------------------------------------------------------
+
+const char kScriptFile[] = "C:\\Setup\\values.txt";
+const char kScript[] =
+    "Values for the example tool\n"
+    "\"SOFTWARE\\Example\\Tool\" \"InstallDir\" \"C:\\Program Files\\Example\"\n"
+    "\"SOFTWARE\\Example\\Tool\" \"Description\" \"A long text /\n"
+    "that goes on\"\n"
+    "\"SOFTWARE\\Example\\Tool\\Options\" \"Mode\" \"auto\"\n";
+
+struct ScriptEntry {
+  const char* key;
+  const char* name;
+};
+const ScriptEntry kScriptEntries[] = {{"SOFTWARE\\Example\\Tool", "InstallDir"},
+                                      {"SOFTWARE\\Example\\Tool", "Description"},
+                                      {"SOFTWARE\\Example\\Tool\\Options", "Mode"}};
+
+// The script entry whose registry calls include `fault` (entries start with the key's creation);
+// -1 before the first.
+int EntryOf(const Fault& fault) {
+  return static_cast<int>(fault.CountBefore("RegCreateKeyExA")) -
+         (fault.name == "RegCreateKeyExA" ? 0 : 1);
+}
+
+// How a script run ends when `fault` fails: reading stops quietly at a read error (the entries
+// read before stay applied), memory running out stops the script with the mode's failure code,
+// and a registry failure is the failure of its entry.
+Expected ScriptEnd(const Fault& fault, bool deleting) {
+  const std::string failure = deleting ? "6" : "5";
+  if (fault.name == "fopen" || fault.name == "fgets" || fault.name == "fclose") return {"0", ""};
+  if (fault.name == "HeapAlloc") return {failure, ""};
+  if (fault.name == "RegDeleteValueA") {
+    const std::uint32_t error = fault.error == fakes::kDefaultFault ? 5 : fault.error;
+    return {failure, "Error: the number of error is " + std::to_string(error)};
+  }
+  return {PreparationFails(fault, true) ? failure : "0", ""};
+}
+
+Operation Script(bool deleting) {
+  Operation operation;
+  operation.name = deleting ? "DeleteValuesFromScriptFile" : "SetValuesFromScriptFile";
+  operation.arrange = [deleting](World& world) {
+    world.fake.files.AddFile(kScriptFile, kScript);
+    for (const ScriptEntry& entry : kScriptEntries) {
+      if (deleting) {
+        world.fake.registry.PutString(entry.key, entry.name, "old");
+      } else {
+        world.fake.registry.AddKey(entry.key);
+      }
+    }
+  };
+  operation.act = [deleting](World& world) {
+    const int result = deleting ? mordelt::DeleteValuesFromScriptFile(world.platform, kScriptFile)
+                                : mordelt::SetValuesFromScriptFile(world.platform, kScriptFile);
+    return Outcome{std::to_string(result)};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [deleting](const Fault& fault) { return ScriptEnd(fault, deleting); };
+  operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
+  operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2};
+  operation.verify = [deleting](World& world, const Fault& fault) {
+    // Entries before a failing one stay applied; none after it is made.
+    const bool stopped = ScriptEnd(fault, deleting).result != "0";
+    const bool reading = fault.name == "fgets" || fault.name == "fopen";
+    if (!stopped || reading) return;
+    const int failing = EntryOf(fault);
+    for (int i = 0; i < 3; ++i) {
+      const ScriptEntry& entry = kScriptEntries[i];
+      const bool applied = deleting ? !world.fake.registry.Value(entry.key, entry.name).has_value()
+                                    : world.fake.registry.Value(entry.key, entry.name).has_value();
+      if (i < failing) EXPECT_TRUE(applied) << fault.name << " entry " << i;
+      if (i > failing) EXPECT_FALSE(applied) << fault.name << " entry " << i;
+    }
+  };
+  return operation;
+}
+
+TEST(FaultSweepTest, ScriptReaderSettingValues) { Sweep(Script(false)); }
+TEST(FaultSweepTest, ScriptReaderDeletingValues) { Sweep(Script(true)); }
+
+const char kPathFile[] = "C:\\Setup\\value.txt";
+
+Operation PathFile() {
+  Operation operation;
+  operation.name = "DeleteValueFromPathFile";
+  operation.arrange = [](World& world) {
+    world.fake.files.AddFile(kPathFile, "\n  SOFTWARE\\Example\\Tool\\InstallDir second\n");
+    world.fake.registry.PutString("SOFTWARE\\Example\\Tool", "InstallDir", "x");
+  };
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(mordelt::DeleteValueFromPathFile(world.platform, kPathFile))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault& fault) -> Expected {
+    if (fault.name == "fopen" || fault.name == "fclose") return {"0", ""};
+    if (fault.name == "fgets") return {"6", ""};  // no word read: nothing to remove
+    return ScriptEnd(fault, true);
+  };
+  operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
+  operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2};
+  return operation;
+}
+
+TEST(FaultSweepTest, PathFile) { Sweep(PathFile()); }
+
+// --- Devices -----------------------------------------------------------------------------------
+
+void AddDevices(World& world) {
+  fakes::FakeDevice first;
+  first.instanceId = "PCI\\VEN_1\\0";
+  first.hardwareIds = fakes::MultiSz({"PCI\\VEN_1", "PCI\\VEN_1&CC_03"});
+  first.compatibleIds = fakes::MultiSz({"PCI\\CC_03"});
+  world.fake.devices.Add(first);
+  fakes::FakeDevice second;
+  second.instanceId = "ACPI\\PNP0501\\1";
+  second.hardwareIds = fakes::MultiSz({"ACPI\\PNP0501"});
+  second.compatibleIds = fakes::MultiSz({"*PNP0500"});
+  world.fake.devices.Add(second);
+}
+
+// The positions of the calls that read the matching device's hardware identifiers: from the
+// allocation after the second device was enumerated to the index allocation after the property
+// call.
+std::pair<std::size_t, std::size_t> MatchingListRead(const Fault& fault) {
+  const std::vector<fakes::Call>& calls = *fault.calls;
+  std::size_t enumerations = 0;
+  std::size_t begin = calls.size();
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i].name == "SetupDiEnumDeviceInfo" && ++enumerations == 2) begin = i + 1;
+  }
+  std::size_t property = begin;
+  while (property < calls.size() && calls[property].name != "SetupDiGetDeviceRegistryPropertyA") {
+    ++property;
+  }
+  return {begin, property + 1};
+}
+
+bool ReadsTheMatchingList(const Fault& fault) {
+  const auto read = MatchingListRead(fault);
+  return fault.position >= read.first && fault.position <= read.second;
+}
+
+Operation Query() {
+  Operation operation;
+  operation.name = "QueryPresentDevices *PNP0501";
+  operation.arrange = AddDevices;
+  operation.act = [](World& world) {
+    char pattern[] = "*PNP0501";
+    char* arguments[] = {pattern};
+    return Outcome{std::to_string(mordelt::QueryPresentDevices(world.platform, 1, arguments))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault& fault) -> Expected {
+    // The pattern table, the set and its details: failure.
+    if (fault.name == "HeapAlloc" && fault.occurrence == 0) return {"2", ""};
+    if (fault.name == "SetupDiGetClassDevsExA" || fault.name == "SetupDiGetDeviceInfoListDetailA") {
+      return {"2", ""};
+    }
+    // The walk ends before the matching device, or its identifiers count as none.
+    if (fault.name == "SetupDiEnumDeviceInfo" || ReadsTheMatchingList(fault)) return {"4", ""};
+    return {"0", ""};
+  };
+  operation.onExhaustion = [](const Fault& fault) -> Expected {
+    if (fault.occurrence == 0) return {"2", ""};
+    // Every list read from there on counts as none.
+    return {fault.position <= MatchingListRead(fault).second ? "4" : "0", ""};
+  };
+  return operation;
+}
+
+TEST(FaultSweepTest, QueryDevices) { Sweep(Query()); }
+
+TEST(FaultSweepTest, ReadDeviceMultiStringProperty) {
+  Operation operation;
+  operation.name = "ReadDeviceMultiStringProperty, 10000 bytes";
+  operation.arrange = [](World& world) {
+    fakes::FakeDevice device;
+    device.instanceId = "ROOT\\BIG\\0";
+    device.hardwareIds = fakes::MultiSz({std::string(6000, 'a'), std::string(3998, 'b')});
+    world.fake.devices.Add(device);
+  };
+  operation.act = [](World& world) {
+    platform::Devices& devices = world.fake.devices;
+    platform::UniqueDeviceInfoSet set(
+        devices, devices.SetupDiGetClassDevsExA(nullptr, platform::kDigcfAllClasses));
+    if (!set) return Outcome{"no set"};
+    platform::DeviceInfoData device;
+    if (!devices.SetupDiEnumDeviceInfo(set.get(), 0, &device)) return Outcome{"no device"};
+    mordelt::MultiStringIndex list = mordelt::ReadDeviceMultiStringProperty(
+        world.fake.memory, devices, set.get(), device, platform::kSpdrpHardwareId);
+    if (!list) return Outcome{"none"};
+    std::size_t count = 0;
+    while (list.get()[count] != nullptr) ++count;
+    return Outcome{std::to_string(count) + " strings"};
+  };
+  operation.success = {"2 strings", ""};
+  operation.onFailure = [](const Fault& fault) -> Expected {
+    if (fault.name == "SetupDiGetClassDevsExA") return {"no set", ""};
+    if (fault.name == "SetupDiEnumDeviceInfo") return {"no device", ""};
+    if (fault.name == "SetupDiDestroyDeviceInfoList") return {"2 strings", ""};
+    // The first read is too small by design; failing it otherwise, or any later step, gives none.
+    return {"none", ""};
+  };
+  // GetLastError fails by answering another error than the insufficient buffer.
+  operation.errors["GetLastError"] = {8};
+  operation.errors["SetupDiGetDeviceRegistryPropertyA"] = {fakes::kDefaultFault, 122};
+  Sweep(operation);
+}
+
+TEST(FaultSweepTest, RescanDeviceTree) {
+  Operation operation;
+  operation.name = "RescanDeviceTree";
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(mordelt::RescanDeviceTree(world.fake.devices))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault&) { return Expected{"2", ""}; };
+  operation.errors["CM_Locate_DevNode_ExA"] = {fakes::kDefaultFault, 0x0D};
+  Sweep(operation);
+}
+
+// --- File commands -----------------------------------------------------------------------------
+
+TEST(FaultSweepTest, CopyFileReplacing) {
+  Operation operation;
+  operation.name = "CopyFileReplacing";
+  operation.arrange = [](World& world) {
+    world.fake.files.AddFile("C:\\a.txt", "new");
+    world.fake.files.AddFile("C:\\b.txt", "old");
+  };
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(
+        mordelt::CopyFileReplacing(world.fake.files, "C:\\a.txt", "C:\\b.txt"))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault&) { return Expected{"7", ""}; };
+  operation.verify = [](World& world, const Fault&) {
+    EXPECT_EQ(world.fake.files.Content("C:\\b.txt"), "old");
+  };
+  Sweep(operation);
+}
+
+TEST(FaultSweepTest, DeleteFileForced) {
+  Operation operation;
+  operation.name = "DeleteFileForced, read-only file";
+  operation.arrange = [](World& world) {
+    world.fake.files.AddFile("C:\\a.txt", "x", fakes::kFileAttributeArchive | 1);
+  };
+  operation.act = [](World& world) {
+    return Outcome{std::to_string(mordelt::DeleteFileForced(world.fake.files, "C:\\a.txt"))};
+  };
+  operation.success = {"0", ""};
+  operation.onFailure = [](const Fault& fault) -> Expected {
+    // Failing the last look at the file: the file is gone in that run.
+    if (fault.name == "GetFileAttributesA" && fault.occurrence == 1) return {"0", ""};
+    return {"7", ""};
+  };
+  operation.verify = [](World& world, const Fault& fault) {
+    const bool gone = !world.fake.files.Exists("C:\\a.txt");
+    EXPECT_EQ(gone, fault.name == "GetFileAttributesA" && fault.occurrence == 1) << fault.name;
+  };
+  Sweep(operation);
+}
+
+// --- Every verb through Mordelt's start-up and dispatcher ---------------------------------------
+
+// `operation` run as Mordelt's command line `commandLine` (its `entries` entries): the splitter's
+// allocations and the window calls come first; after them, each call ends the run as it ends the
+// operation, with the result mapped by `code` and the verb's ending.
+Operation ThroughMordelt(Operation operation, std::string commandLine, std::size_t entries,
+                         bool exits, std::function<std::string(const std::string&)> code =
+                                         [](const std::string& result) { return result; }) {
+  const Operation inner = operation;
+  const std::string ending = exits ? " exit" : " return";
+  operation.name = "Mordelt " + commandLine;
+  operation.act = [commandLine](World& world) {
+    common::ShellState shell;
+    const common::CommandResult result = common::RunStartupSequence(
+        world.platform, shell, kInstance, commandLine.c_str(), 1, mordelt::kMordeltProgram);
+    return Outcome{Text(result), TableBlocks(world)};
+  };
+  operation.success = {code(inner.success.result) + ending, inner.success.output};
+  // The same fault as the operation alone sees it: counted from where the operation begins.
+  auto translate = [](const Fault& fault) {
+    static std::vector<fakes::Call> operationCalls;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < fault.calls->size(); ++i) {
+      if ((*fault.calls)[i].name == "LoadAcceleratorsA") start = i + 1;
+    }
+    operationCalls.assign(fault.calls->begin() + static_cast<long>(start), fault.calls->end());
+    Fault inside = fault;
+    inside.position = fault.position - start;
+    inside.calls = &operationCalls;
+    inside.occurrence = 0;
+    for (std::size_t i = start; i < fault.position; ++i) {
+      if ((*fault.calls)[i].name == fault.name) ++inside.occurrence;
+    }
+    return inside;
+  };
+  auto wrap = [entries, ending, code, inner, translate](
+                  const Fault& fault,
+                  const std::function<Expected(const Fault&)>& end) -> Expected {
+    if (fault.name == "HeapAlloc" && fault.occurrence < entries) return {"1 exit", ""};
+    if (IsWindowCall(fault.name)) return {code(inner.success.result) + ending, inner.success.output};
+    const Expected expected = end(translate(fault));
+    return {code(expected.result) + ending, expected.output};
+  };
+  operation.onFailure = [wrap, inner](const Fault& fault) { return wrap(fault, inner.onFailure); };
+  operation.onExhaustion = [wrap, inner](const Fault& fault) {
+    return wrap(fault, inner.onExhaustion ? inner.onExhaustion : inner.onFailure);
+  };
+  // The state checks of the operation are made by its own sweep.
+  operation.verify = nullptr;
+  return operation;
+}
+
+TEST(FaultSweepTest, EveryVerbThroughMordelt) {
+  Sweep(ThroughMordelt(SetString(true), "-add*SOFTWARE\\Example*Name*Value", 4, true));
+  {
+    Operation subkey;
+    subkey.arrange = [](World& world) { world.fake.registry.AddKey("SOFTWARE\\Example\\Leaf"); };
+    subkey.success = {"0", ""};
+    subkey.onFailure = [](const Fault& fault) -> Expected {
+      if (fault.name == "RegDeleteKeyA") return {"6", ""};
+      return {PreparationFails(fault, true) ? "6" : "0", ""};
+    };
+    Sweep(ThroughMordelt(subkey, "-delete*SOFTWARE\\Example*Leaf", 3, true));
+  }
+  Sweep(ThroughMordelt(Script(false), std::string("-regfile*") + kScriptFile, 2, false));
+  Sweep(ThroughMordelt(Script(true), std::string("-delregfromfile*") + kScriptFile, 2, false));
+  Sweep(ThroughMordelt(PathFile(), std::string("-delregkeyfromfile*") + kPathFile, 2, false));
+  // "-hwid" turns every failure of the query into 4.
+  Sweep(ThroughMordelt(Query(), "-hwid*#PNP0501", 2, false,
+                       [](const std::string& result) { return result == "0" ? "0" : "4"; }));
+  {
+    Operation rescan;
+    rescan.success = {"0", ""};
+    rescan.onFailure = [](const Fault&) { return Expected{"2", ""}; };
+    Sweep(ThroughMordelt(rescan, "-rescan", 1, false));
+  }
+  {
+    Operation copy;
+    copy.arrange = [](World& world) { world.fake.files.AddFile("C:\\a.txt", "new"); };
+    copy.success = {"0", ""};
+    copy.onFailure = [](const Fault&) { return Expected{"7", ""}; };
+    Sweep(ThroughMordelt(copy, "-cpfile*C:\\a.txt*C:\\b.txt", 3, false));
+  }
+  {
+    Operation remove;
+    remove.arrange = [](World& world) { world.fake.files.AddFile("C:\\a.txt", "x", 0x21); };
+    remove.success = {"0", ""};
+    remove.onFailure = [](const Fault& fault) -> Expected {
+      return {fault.name == "GetFileAttributesA" && fault.occurrence == 1 ? "0" : "7", ""};
+    };
+    Sweep(ThroughMordelt(remove, "-delfile*C:\\a.txt", 2, false));
+  }
 }
 
 }  // namespace

@@ -165,17 +165,4 @@ TEST_F(PathFileTest, MemoryFailureGivesSixWithoutARegistryCall) {
   ExpectNothingLeft();
 }
 
-TEST_F(PathFileTest, AnyFailingCallGivesADefinedResultAndLeavesNothingOpen) {
-  for (std::size_t position = 0; position < 12; ++position) {
-    fakes::FakePlatform fresh;
-    fresh.registry.PutString("S\\A", "N", "x");
-    fresh.files.AddFile("f", "\nS\\A\\N\n");
-    fresh.log.FailAt(position);
-    const int result = mordelt::DeleteValueFromPathFile(fresh.platform, "f");
-    EXPECT_TRUE(result == 0 || result == 6) << position;
-    EXPECT_EQ(fresh.OpenHandles(), 0) << position;
-    EXPECT_EQ(fresh.memory.LiveBlocks(), 0u) << position;
-  }
-}
-
 }  // namespace

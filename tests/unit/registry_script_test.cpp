@@ -420,24 +420,4 @@ TEST_F(ScriptTest, MemoryFailureStopsTheScriptWithTheFailureCodeOfTheMode) {
   }
 }
 
-TEST_F(ScriptTest, AnyFailingCallGivesADefinedResultAndLeavesNothingOpen) {
-  fakes::FakePlatform probe;
-  probe.files.AddFile("f", kExample);
-  ASSERT_EQ(mordelt::SetValuesFromScriptFile(probe.platform, "f"), 0);
-  const std::size_t calls = probe.log.calls().size();
-  for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
-    for (std::size_t position = 0; position < calls; ++position) {
-      fakes::FakePlatform fresh;
-      fresh.files.AddFile("f", kExample);
-      fresh.log.FailAt(position);
-      const int result = mode == ScriptMode::SetValues
-                             ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
-                             : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
-      EXPECT_TRUE(result == 0 || result == (mode == ScriptMode::SetValues ? 5 : 6)) << position;
-      EXPECT_EQ(fresh.OpenHandles(), 0) << position;
-      EXPECT_EQ(fresh.memory.LiveBlocks(), 0u) << position;
-    }
-  }
-}
-
 }  // namespace

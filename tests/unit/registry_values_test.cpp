@@ -232,25 +232,6 @@ TEST_P(FailureTableTest, TheResultOfClosingIsNotLookedAt) {
   EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
-// Every call failing in turn, with its usual error and with another: a defined result, no key
-// left open, and a message only where a value deletion failed.
-TEST_P(FailureTableTest, AnyFailingCallLeavesNoKeyOpen) {
-  for (std::uint32_t error : {fakes::kDefaultFault, 2u}) {
-    for (std::size_t position = 0; position < 5; ++position) {
-      fakes::FakePlatform fresh;
-      fresh.registry.PutString(kKey, "Name", "old");
-      fresh.registry.AddKey(std::string(kKey) + "\\Leaf");
-      fresh.log.FailAt(position, error);
-      const int result = RunOperation(GetParam(), fresh.platform);
-      EXPECT_TRUE(result == 0 || result == FailureOf(GetParam())) << position;
-      EXPECT_EQ(fresh.OpenHandles(), 0) << position;
-      if (GetParam() != Operation::DeleteValue) {
-        EXPECT_EQ(fresh.console.output, "");
-      }
-    }
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(AllOperations, FailureTableTest,
                          ::testing::Values(Operation::Set, Operation::DeleteValue,
                                            Operation::DeleteSubkey));

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, then configures, builds and
-# tests the three presets:
+# tests the presets:
 #   native  unit tests of the portable core (GoogleTest over fakes)
+#   fuzz    the same unit tests built with clang under AddressSanitizer (with its
+#           leak check) and UBSan, and each fuzz target run briefly
+#           (FUZZ_SMOKE_SECONDS, default 30)
 #   win32   the shipped 32-bit programs: subsystem, imports and resources
 #   win64   the same checks for x86-64, then the conformance tests under Wine
 # Exits non-zero when anything fails.
@@ -21,7 +24,11 @@ tests_failed=0
 run_preset() {
   local preset=$1
   echo "==> $preset: configure"
-  if ! cmake --preset "$preset" >"$logs/$preset-configure.log" 2>&1; then
+  local extra=()
+  if [[ $preset == fuzz && -n ${FUZZ_SMOKE_SECONDS:-} ]]; then
+    extra=("-DFUZZ_SMOKE_SECONDS=$FUZZ_SMOKE_SECONDS")
+  fi
+  if ! cmake --preset "$preset" "${extra[@]}" >"$logs/$preset-configure.log" 2>&1; then
     cat "$logs/$preset-configure.log"
     failed_steps+=("$preset configure")
     return
@@ -50,6 +57,7 @@ run_preset() {
 
 started=$SECONDS
 run_preset native
+run_preset fuzz
 run_preset win32
 run_preset win64
 

@@ -11,6 +11,7 @@
 // "-delfile" and "-cpfile" must have done what their result says.
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <set>
 #include <string>
@@ -72,21 +73,40 @@ std::vector<std::string> IdentifierList(FuzzedDataProvider& input) {
   return list;
 }
 
-// The identifiers the query reads from a list property: the strings up to the first empty one.
+// An identifier-list property: usually REG_MULTI_SZ, sometimes one REG_SZ string, sometimes
+// larger than the 8192 bytes a first read offers.
+std::optional<fakes::FakeProperty> MakeProperty(FuzzedDataProvider& input,
+                                                const std::vector<std::string>& strings) {
+  switch (input.ConsumeIntegralInRange<int>(0, 4)) {
+    case 0:
+      return std::nullopt;
+    case 1: {
+      std::vector<std::string> large = strings;
+      large.insert(large.begin(), std::string(9000, 'x'));
+      return fakes::MultiSz(large);
+    }
+    case 2:
+      return fakes::RawProperty(1, (strings.empty() ? std::string() : strings[0]) + '\0');
+    case 3:
+      return fakes::RawProperty(1, std::string(9000, 'y') + '\0');
+    default:
+      return fakes::MultiSz(strings);
+  }
+}
+
+// Whether an identifier of a list property matches, as the query reads it: a value that fits in
+// 8192 bytes, or a larger REG_MULTI_SZ, with two NULs after it, cut into strings up to the first
+// empty one; a larger value of another type counts as no list.
 bool AnyMatches(const platform::CodePage& codePage, const std::optional<fakes::FakeProperty>& ids,
-                const std::vector<std::string>& strings, const reference::Pattern& pattern) {
+                const reference::Pattern& pattern) {
   if (!ids) return false;
-  for (const std::string& id : strings) {
-    if (id.empty()) break;
-    if (reference::Match(codePage, id, pattern)) return true;
+  if (ids->bytes.size() > 8192 && ids->type != 7) return false;
+  const std::string bytes = ids->bytes + std::string(2, '\0');
+  for (std::size_t at = 0; bytes[at] != '\0'; at += std::strlen(bytes.c_str() + at) + 1) {
+    if (reference::Match(codePage, std::string(bytes.c_str() + at), pattern)) return true;
   }
   return false;
 }
-
-struct DeviceLists {
-  std::vector<std::string> hardware;
-  std::vector<std::string> compatible;
-};
 
 }  // namespace
 
@@ -126,17 +146,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake.files.AddFile(name, input.ConsumeRandomLengthString(1024), attributes);
   }
   // The device tree.
-  std::vector<DeviceLists> lists;
   const int devices = input.ConsumeIntegralInRange<int>(0, 4);
   for (int i = 0; i < devices; ++i) {
     fakes::FakeDevice device;
     device.instanceId = ShortText(input, 64);
     device.classGuid = fakes::MakeGuid(input.ConsumeIntegralInRange<std::uint32_t>(1, 3));
     device.present = input.ConsumeBool();
-    DeviceLists strings{IdentifierList(input), IdentifierList(input)};
-    if (input.ConsumeBool()) device.hardwareIds = fakes::MultiSz(strings.hardware);
-    if (input.ConsumeBool()) device.compatibleIds = fakes::MultiSz(strings.compatible);
-    lists.push_back(strings);
+    device.hardwareIds = MakeProperty(input, IdentifierList(input));
+    device.compatibleIds = MakeProperty(input, IdentifierList(input));
     fake.devices.Add(device);
   }
   fake.devices.deviceIdWritesNothing = input.ConsumeBool();
@@ -218,9 +235,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const reference::Pattern pattern = reference::Parse(fake.codePage, patternText);
       for (std::size_t d = 0; d < tree.size() && !found; ++d) {
         if (!tree[d].present) continue;
-        found = patternText == "*" ||
-                AnyMatches(fake.codePage, tree[d].hardwareIds, lists[d].hardware, pattern) ||
-                AnyMatches(fake.codePage, tree[d].compatibleIds, lists[d].compatible, pattern);
+        found = patternText == "*" || AnyMatches(fake.codePage, tree[d].hardwareIds, pattern) ||
+                AnyMatches(fake.codePage, tree[d].compatibleIds, pattern);
       }
     }
     fuzzing::Require(result.exitCode == (found ? 0 : 4),

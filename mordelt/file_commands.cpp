@@ -15,9 +15,16 @@ int DeleteFileForced(platform::Files& files, const char* path) {
   }
   static_cast<void>(files.DeleteFileA(path));
 
-  // Whatever the calls above answered, what counts is whether the file is still there.
+  // Whatever the calls above answered, what counts is whether the file is still there. Only the
+  // system's "no such file" shows that it is gone: attributes that cannot be read for another
+  // reason (access refused, a busy device) say nothing about it.
   if (files.GetFileAttributesA(path) != platform::kInvalidFileAttributes) return kFileCommandFailed;
-  return 0;
+  const std::uint32_t error = files.GetLastError();
+  if (error == platform::kNoSuchFile || error == platform::kNoSuchPath ||
+      error == platform::kInvalidName) {
+    return 0;
+  }
+  return kFileCommandFailed;
 }
 
 }  // namespace mordelt

@@ -13,7 +13,9 @@ constexpr int kFileCommandFailed = 7;
                                     const char* destination);
 
 // Deletes `path`, clearing its read-only attribute first. Returns 0 when the file is gone
-// afterwards (a file that did not exist included), 7 when it is still there. Nothing is printed.
+// afterwards (a file that did not exist included: the system reports no such file), 7 when it is
+// still there or when the system cannot tell (its attributes cannot be read for another reason).
+// Nothing is printed.
 [[nodiscard]] int DeleteFileForced(platform::Files& files, const char* path);
 
 }  // namespace mordelt

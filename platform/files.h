@@ -20,6 +20,12 @@ constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_A
 constexpr std::uint32_t kFileAttributeReadonly = 0x1u;          // FILE_ATTRIBUTE_READONLY
 constexpr std::uint32_t kMaxPath = 260;                          // MAX_PATH
 
+// Last errors of the file calls that say no such file exists (ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME).
+constexpr std::uint32_t kNoSuchFile = 2;
+constexpr std::uint32_t kNoSuchPath = 3;
+constexpr std::uint32_t kInvalidName = 123;
+
 // What a directory search reports of one entry (the part of WIN32_FIND_DATAA the programs use).
 struct FindData {
   std::uint32_t fileAttributes = 0;
@@ -42,6 +48,8 @@ class Files {
   virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
   virtual bool SetFileAttributesA(const char* path, std::uint32_t attributes) = 0;
   virtual bool DeleteFileA(const char* path) = 0;
+  // The calling thread's last error, as the kernel file calls above leave it when they fail.
+  virtual std::uint32_t GetLastError() = 0;
 
   // FindFirstFileA(pattern, data): InvalidFindHandle() when nothing matches.
   virtual FindHandle FindFirstFileA(const char* pattern, FindData* data) = 0;

@@ -31,6 +31,7 @@ class Win32FileSystem final : public Files {
     return ::SetFileAttributesA(path, attributes) != 0;
   }
   bool DeleteFileA(const char* path) override { return ::DeleteFileA(path) != 0; }
+  std::uint32_t GetLastError() override { return ::GetLastError(); }
 
   FindHandle FindFirstFileA(const char* pattern, FindData* data) override {
     WIN32_FIND_DATAA found = {};

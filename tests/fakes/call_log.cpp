@@ -6,10 +6,7 @@ namespace fakes {
 
 std::optional<std::uint32_t> CallLog::Record(std::string name, std::string arguments) {
   const std::size_t position = calls_.size();
-  int occurrence = 0;
-  for (const Call& call : calls_) {
-    if (call.name == name) ++occurrence;
-  }
+  const int occurrence = occurrences_[name]++;
   calls_.push_back({name, std::move(arguments)});
   for (const Rule& rule : rules_) {
     const bool byPosition = rule.name.empty() && rule.position == position;
@@ -41,6 +38,7 @@ void CallLog::ClearFaults() { rules_.clear(); }
 
 void CallLog::Clear() {
   calls_.clear();
+  occurrences_.clear();
   rules_.clear();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,7 @@ class CallLog {
     std::uint32_t error;
   };
   std::vector<Call> calls_;
+  std::map<std::string, int> occurrences_;  // calls recorded so far, by name
   std::vector<Rule> rules_;
 };
 

@@ -67,6 +67,11 @@ bool FakeDirectory::DeleteFileA(const char* path) {
   return false;
 }
 
+std::uint32_t FakeDirectory::GetLastError() {
+  if (auto fault = log_.Record("GetLastError", "")) return FaultOr(*fault, lastError);
+  return lastError;
+}
+
 platform::FindHandle FakeDirectory::FindFirstFileA(const char* pattern, platform::FindData* data) {
   const auto fault = log_.Record("FindFirstFileA", Quote(pattern));
   if (fault) {

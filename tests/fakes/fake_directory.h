@@ -31,6 +31,7 @@ class FakeDirectory final : public platform::Files {
   std::uint32_t GetFileAttributesA(const char* path) override;
   bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
   bool DeleteFileA(const char* path) override;
+  std::uint32_t GetLastError() override;
   platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData* data) override;
   bool FindClose(platform::FindHandle search) override;
 

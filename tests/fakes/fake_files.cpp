@@ -6,6 +6,9 @@
 namespace fakes {
 namespace {
 
+constexpr std::uint32_t kErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
+constexpr std::uint32_t kErrorFileExists = 80;   // ERROR_FILE_EXISTS
+
 constexpr int kEof = -1;
 
 char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -101,19 +104,20 @@ int FakeFiles::fclose(platform::TextFileHandle file) {
 }
 
 bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool failIfExists) {
-  if (log_.Record("CopyFileA", Quote(existingName) + ", " + Quote(newName) + ", failIfExists " +
-                                   Flag(failIfExists))) {
-    return false;
+  if (auto fault = log_.Record("CopyFileA", Quote(existingName) + ", " + Quote(newName) +
+                                                ", failIfExists " + Flag(failIfExists))) {
+    return Fail(FaultOr(*fault, kErrorAccessDenied));
   }
   const Entry* source = Find(existingName);
-  if (source == nullptr || (source->attributes & kFileAttributeDirectory) != 0) return false;
+  if (source == nullptr) return Fail(platform::kNoSuchFile);
+  if ((source->attributes & kFileAttributeDirectory) != 0) return Fail(kErrorAccessDenied);
   const Entry copy = *source;
   Entry* destination = Find(newName);
   if (destination != nullptr) {
-    if (failIfExists) return false;
+    if (failIfExists) return Fail(kErrorFileExists);
     if ((destination->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) !=
         0) {
-      return false;
+      return Fail(kErrorAccessDenied);
     }
     destination->content = copy.content;
     destination->attributes = copy.attributes;
@@ -124,28 +128,44 @@ bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool fa
 }
 
 std::uint32_t FakeFiles::GetFileAttributesA(const char* path) {
-  if (log_.Record("GetFileAttributesA", Quote(path))) return platform::kInvalidFileAttributes;
+  if (auto fault = log_.Record("GetFileAttributesA", Quote(path))) {
+    Fail(FaultOr(*fault, kErrorAccessDenied));
+    return platform::kInvalidFileAttributes;
+  }
   const Entry* entry = Find(path);
-  return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
+  if (entry == nullptr) {
+    Fail(platform::kNoSuchFile);
+    return platform::kInvalidFileAttributes;
+  }
+  return entry->attributes;
 }
 
 bool FakeFiles::SetFileAttributesA(const char* path, std::uint32_t attributes) {
-  if (log_.Record("SetFileAttributesA", Quote(path) + ", " + Hex(attributes))) return false;
+  if (auto fault = log_.Record("SetFileAttributesA", Quote(path) + ", " + Hex(attributes))) {
+    return Fail(FaultOr(*fault, kErrorAccessDenied));
+  }
   Entry* entry = Find(path);
-  if (entry == nullptr) return false;
+  if (entry == nullptr) return Fail(platform::kNoSuchFile);
   entry->attributes = attributes;
   return true;
 }
 
 bool FakeFiles::DeleteFileA(const char* path) {
-  if (log_.Record("DeleteFileA", Quote(path))) return false;
+  if (auto fault = log_.Record("DeleteFileA", Quote(path))) {
+    return Fail(FaultOr(*fault, kErrorAccessDenied));
+  }
   const Entry* entry = Find(path);
-  if (entry == nullptr ||
-      (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
-    return false;
+  if (entry == nullptr) return Fail(platform::kNoSuchFile);
+  if ((entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
+    return Fail(kErrorAccessDenied);
   }
   RemoveFile(path);
   return true;
+}
+
+std::uint32_t FakeFiles::GetLastError() {
+  if (auto fault = log_.Record("GetLastError", "")) return FaultOr(*fault, lastError_);
+  return lastError_;
 }
 
 platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::FindData* data) {

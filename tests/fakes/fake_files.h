@@ -35,6 +35,11 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMA
 // name matches the pattern's last part ("*" any run, "?" any one character, case ignored); it
 // reports the file name without the directory. No matching entry: InvalidFindHandle().
 //
+// A failing kernel call leaves its error for GetLastError ("GetLastError" in the log): no such
+// file 2 (a missing directory part 3), access denied 5 (read-only, a directory, a destination
+// that exists with failIfExists: 80), or the planned error of a fault (5 by default). A planned
+// fault of GetLastError itself answers the planned error instead.
+//
 // Every call is recorded in the CallLog and fails when the log says so, with the failure of its
 // real counterpart, opening and changing nothing: fopen_r null, fgets null (a read error at that
 // call: the bytes before it stay read, the buffer's content is indeterminate, here filled with
@@ -56,6 +61,7 @@ class FakeFiles final : public platform::Files {
   std::uint32_t GetFileAttributesA(const char* path) override;
   bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
   bool DeleteFileA(const char* path) override;
+  std::uint32_t GetLastError() override;
   platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData* data) override;
   bool FindClose(platform::FindHandle search) override;
 
@@ -92,7 +98,14 @@ class FakeFiles final : public platform::Files {
   Entry* Find(const std::string& name);
   const Entry* Find(const std::string& name) const;
 
+  // Fails a kernel call: keeps its error for GetLastError.
+  bool Fail(std::uint32_t error) {
+    lastError_ = error;
+    return false;
+  }
+
   CallLog& log_;
+  std::uint32_t lastError_ = 0;
   std::vector<Entry> entries_;
   std::map<std::uintptr_t, Stream> streams_;
   std::map<std::uintptr_t, std::string> searches_;

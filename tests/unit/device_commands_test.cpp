@@ -50,12 +50,22 @@ class LocalFiles final : public platform::Files {
     return true;
   }
   std::uint32_t GetFileAttributesA(const char* path) override {
-    if (log_.Record("GetFileAttributesA", fakes::Quote(path))) {
+    if (auto fault = log_.Record("GetFileAttributesA", fakes::Quote(path))) {
+      lastError = fakes::FaultOr(*fault, 5);  // ERROR_ACCESS_DENIED
       return platform::kInvalidFileAttributes;
     }
     auto file = files.find(path);
-    return file == files.end() ? platform::kInvalidFileAttributes : file->second.attributes;
+    if (file == files.end()) {
+      lastError = platform::kNoSuchFile;
+      return platform::kInvalidFileAttributes;
+    }
+    return file->second.attributes;
   }
+  std::uint32_t GetLastError() override {
+    log_.Record("GetLastError", "");
+    return lastError;
+  }
+  std::uint32_t lastError = 0;
   bool SetFileAttributesA(const char* path, std::uint32_t attributes) override {
     if (log_.Record("SetFileAttributesA", fakes::Quote(path) + ", " + fakes::Hex(attributes))) {
       return false;
@@ -185,7 +195,7 @@ TEST(DeleteFileForcedTest, ReadOnlyFileIsDeleted) {
   EXPECT_EQ(machine.files.files.count("C:\\old.sys"), 0u);
   EXPECT_EQ(machine.fake.log.Names(),
             (std::vector<std::string>{"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA",
-                                      "GetFileAttributesA"}));
+                                      "GetFileAttributesA", "GetLastError"}));
   EXPECT_EQ(machine.fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\old.sys\", 0x20");
 }
 
@@ -215,6 +225,23 @@ TEST(DeleteFileForcedTest, FileStillThereGivesSeven) {
   machine.fake.log.Fail("SetFileAttributesA");
   EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\ro.sys"), 7);
   EXPECT_EQ(machine.fake.console.output, "");
+}
+
+TEST(DeleteFileForcedTest, AFileWhoseAttributesCannotBeReadAfterwardsIsNotTakenForGone) {
+  // The deletion is refused and the last look at the file is refused too (access denied, not
+  // "no such file"): the file may well be there, so the command cannot report it gone.
+  Machine machine;
+  machine.files.files["C:\\guarded.sys"] = {"x", 0x20};
+  machine.files.locked.push_back("C:\\guarded.sys");
+  machine.fake.log.Fail("GetFileAttributesA", 5, 1);
+  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\guarded.sys"), 7);
+  // Refused with "no such file" it is gone.
+  Machine gone;
+  gone.fake.log.Fail("GetFileAttributesA", platform::kNoSuchPath, 1);
+  EXPECT_EQ(mordelt::DeleteFileForced(gone.files, "C:\\missing\\f.sys"), 0);
+  Machine invalid;
+  invalid.fake.log.Fail("GetFileAttributesA", platform::kInvalidName, 1);
+  EXPECT_EQ(mordelt::DeleteFileForced(invalid.files, "C:\\bad<name>"), 0);
 }
 
 TEST(DeleteFileForcedTest, FailedFirstAttributeReadStillDeletes) {

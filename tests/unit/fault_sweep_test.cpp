@@ -198,7 +198,9 @@ TEST(FaultSweepTest, RunAndWait) {
   operation.errors["CreateProcessA"] = {fakes::kDefaultFault, 2, 5, 193};
   operation.verify = [](World& world, const Fault& fault) {
     // A refused copy starts nothing.
-    if (fault.name == "HeapAlloc") EXPECT_EQ(world.fake.log.Count("CreateProcessA"), 0u);
+    if (fault.name == "HeapAlloc") {
+      EXPECT_EQ(world.fake.log.Count("CreateProcessA"), 0u);
+    }
   };
   Sweep(operation);
 }
@@ -355,7 +357,9 @@ Operation SetString(bool keyExists) {
     const std::optional<fakes::RegistryValue> value = world.fake.registry.Value(kKey, "Name");
     if (PreparationFails(fault, keyExists)) {
       EXPECT_EQ(value.has_value(), keyExists) << fault.name;
-      if (value) EXPECT_EQ(value->type, platform::kRegDword) << fault.name;
+      if (value) {
+        EXPECT_EQ(value->type, platform::kRegDword) << fault.name;
+      }
     } else {
       EXPECT_EQ(world.fake.registry.StringValue(kKey, "Name"), std::optional<std::string>("Value"));
     }
@@ -485,8 +489,11 @@ Operation Script(bool deleting) {
       const ScriptEntry& entry = kScriptEntries[i];
       const bool applied = deleting ? !world.fake.registry.Value(entry.key, entry.name).has_value()
                                     : world.fake.registry.Value(entry.key, entry.name).has_value();
-      if (i < failing) EXPECT_TRUE(applied) << fault.name << " entry " << i;
-      if (i > failing) EXPECT_FALSE(applied) << fault.name << " entry " << i;
+      if (i < failing) {
+        EXPECT_TRUE(applied) << fault.name << " entry " << i;
+      } else if (i > failing) {
+        EXPECT_FALSE(applied) << fault.name << " entry " << i;
+      }
     }
   };
   return operation;
@@ -657,6 +664,24 @@ TEST(FaultSweepTest, CopyFileReplacing) {
   Sweep(operation);
 }
 
+// The calls of DeleteFileForced after the file was deleted: the last look at it and the error
+// that says why it could not be seen.
+bool AfterTheDeletion(const Fault& fault) {
+  return (fault.name == "GetFileAttributesA" && fault.occurrence == 1) ||
+         fault.name == "GetLastError";
+}
+
+// Only "no such file" from the last look shows the file gone; any other failure before the
+// deletion leaves the read-only file in place, and any other answer of the last look cannot tell.
+std::string DeleteEnd(const Fault& fault) {
+  // A failing GetLastError answers its usual error (the last look's "no such file") or another.
+  const bool noSuchFile =
+      fault.name == "GetLastError"
+          ? fault.error == fakes::kDefaultFault || fault.error == platform::kNoSuchFile
+          : fault.error == platform::kNoSuchFile;
+  return AfterTheDeletion(fault) && noSuchFile ? "0" : "7";
+}
+
 TEST(FaultSweepTest, DeleteFileForced) {
   Operation operation;
   operation.name = "DeleteFileForced, read-only file";
@@ -667,14 +692,17 @@ TEST(FaultSweepTest, DeleteFileForced) {
     return Outcome{std::to_string(mordelt::DeleteFileForced(world.fake.files, "C:\\a.txt"))};
   };
   operation.success = {"0", ""};
-  operation.onFailure = [](const Fault& fault) -> Expected {
-    // Failing the last look at the file: the file is gone in that run.
-    if (fault.name == "GetFileAttributesA" && fault.occurrence == 1) return {"0", ""};
-    return {"7", ""};
-  };
+  operation.onFailure = [](const Fault& fault) { return Expected{DeleteEnd(fault), ""}; };
+  operation.errors["GetFileAttributesA"] = {fakes::kDefaultFault, platform::kNoSuchFile};
+  operation.errors["GetLastError"] = {5};
   operation.verify = [](World& world, const Fault& fault) {
+    // The file goes when the deletion itself was not failed; 0 is only ever said of a file that
+    // is gone.
     const bool gone = !world.fake.files.Exists("C:\\a.txt");
-    EXPECT_EQ(gone, fault.name == "GetFileAttributesA" && fault.occurrence == 1) << fault.name;
+    EXPECT_EQ(gone, AfterTheDeletion(fault)) << fault.name;
+    if (DeleteEnd(fault) == "0") {
+      EXPECT_TRUE(gone) << fault.name;
+    }
   };
   Sweep(operation);
 }
@@ -766,9 +794,7 @@ TEST(FaultSweepTest, EveryVerbThroughMordelt) {
     Operation remove;
     remove.arrange = [](World& world) { world.fake.files.AddFile("C:\\a.txt", "x", 0x21); };
     remove.success = {"0", ""};
-    remove.onFailure = [](const Fault& fault) -> Expected {
-      return {fault.name == "GetFileAttributesA" && fault.occurrence == 1 ? "0" : "7", ""};
-    };
+    remove.onFailure = [](const Fault& fault) { return Expected{DeleteEnd(fault), ""}; };
     Sweep(ThroughMordelt(remove, "-delfile*C:\\a.txt", 2, false));
   }
 }

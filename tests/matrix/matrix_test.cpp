@@ -229,6 +229,39 @@ CONFORMANCE_TEST(MatrixQuickEveryVerbWithTooFewArguments) {
   Row("Mordelt, -hwid alone", "-hwid", hwid.exit_code, "no pattern, no query");
 }
 
+CONFORMANCE_TEST(MatrixQuickDelfileWhatTheLastLookTells) {
+  TempDir dir;
+  REQUIRE(conformance::WriteFileBytes(dir.File("ro.sys"), "x"));
+  REQUIRE(SetFileAttributesA(dir.File("ro.sys").c_str(), FILE_ATTRIBUTE_READONLY) != 0);
+  REQUIRE(CreateDirectoryA(dir.File("folder").c_str(), nullptr) != 0);
+  struct Case {
+    std::string path;
+    DWORD expected;
+    const char* what;
+  };
+  const Case cases[] = {
+      {dir.File("ro.sys"), 0, "read-only file: removed"},
+      {dir.File("missing.sys"), 0, "missing file"},
+      {dir.File("no-dir\\missing.sys"), 0, "missing folder"},
+      {dir.File("bad<name>|.sys"), 0, "invalid name"},
+      {dir.File("folder"), 7, "a folder: still there"},
+  };
+  std::string outcome;
+  for (const Case& c : cases) {
+    const RunResult result = Run(MordeltExe(), "-delfile*" + c.path);
+    CHECK_EQ(result.exit_code, c.expected);
+    CHECK_EQ(result.output, "");
+    // What the system says of the path now.
+    SetLastError(0);
+    const DWORD attributes = GetFileAttributesA(c.path.c_str());
+    const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+    outcome += std::string(outcome.empty() ? "" : "; ") + c.what + " " +
+               Number(result.exit_code) + " (last look: " +
+               (attributes == INVALID_FILE_ATTRIBUTES ? "error " + Number(error) : "exists") + ")";
+  }
+  Row("Mordelt -delfile, what the last look tells", "5 paths", 0, outcome);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Script files.
 // ---------------------------------------------------------------------------------------------

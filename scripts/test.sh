@@ -4,6 +4,8 @@
 #   native  unit tests of the portable core (GoogleTest over fakes)
 #   win32   the shipped 32-bit programs: subsystem, imports and resources
 #   win64   the same checks for x86-64, then the conformance tests under Wine
+# and then builds the release package twice and compares the bytes
+# (scripts/check-reproducible.sh; about two minutes on two cores).
 # Exits non-zero when anything fails.
 set -uo pipefail
 
@@ -52,6 +54,11 @@ started=$SECONDS
 run_preset native
 run_preset win32
 run_preset win64
+
+echo "==> release: reproducible build"
+if ! bash scripts/check-reproducible.sh 2>&1 | tee "$logs/reproducible.log"; then
+  failed_steps+=("reproducible release")
+fi
 
 echo
 echo "test.sh: finished in $((SECONDS - started)) s"

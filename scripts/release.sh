@@ -13,8 +13,6 @@
 #   README.md, LICENSE, docs/    the documentation
 #   SHA256SUMS                   the SHA-256 of every other file of the package
 #
-# The executables are stripped (linked with -s).
-#
 # Two runs from the same commit give byte-identical executables and zip: the
 # linker writes no time stamp (--no-insert-timestamp), the compiler maps the
 # source directory away (-ffile-prefix-map), and the zip holds its entries in
@@ -34,7 +32,7 @@ while [[ $# -gt 0 ]]; do
       shift 2
       ;;
     -h | --help)
-      sed -n '2,23p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+      sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     -*) echo "$0: unknown option: $1" >&2; exit 2 ;;
@@ -71,10 +69,7 @@ build() {
   local preset=$1
   local dir="$out/build/$preset"
   echo "==> $preset: configure and build in $dir"
-  # -s: the shipped programs carry no symbol table and none of the C
-  # runtime libraries' debugging sections.
   cmake -S "$src" -B "$dir" --preset "$preset" -DBUILD_CONFORMANCE=OFF \
-    -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s \
     >"$out/$preset-configure.log" 2>&1 || { cat "$out/$preset-configure.log" >&2; return 1; }
   cmake --build "$dir" -j2 --target Mordelt setup
 }

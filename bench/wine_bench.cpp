@@ -12,8 +12,9 @@
 // Output: one line per row, fields separated by tabs, for scripts/bench.sh to lay out:
 //   row <TAB> measurement <TAB> runs <TAB> median <TAB> min <TAB> max <TAB> comparison
 //   na  <TAB> measurement <TAB> reason
-#include <setupapi.h>
 #include <windows.h>
+// (after windows.h)
+#include <setupapi.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+#include "common/child_process.h"
+#include "mordelt/device_query.h"
+#include "mordelt/device_rescan.h"
+#include "mordelt/file_commands.h"
+#include "mordelt/path_file.h"
+#include "mordelt/registry_script.h"
+#include "mordelt/registry_values.h"
+
 namespace mordelt {
 namespace {
 
@@ -16,21 +24,65 @@ struct Verb {
   std::size_t comparedLength;  // the leading characters of the entry that must equal the verb's
   int requiredArguments;
   Ending ending;
-  Operation run;  // null while the verb has no operation in this build
+  Operation run;
 };
+
+// "-add": key path, value name, data.
+int RunAdd(const platform::Platform& platform, char** arguments, int) {
+  return SetRegistryString(platform, arguments[0], arguments[1], arguments[2]);
+}
+// "-delete": key path, subkey name.
+int RunDelete(const platform::Platform& platform, char** arguments, int) {
+  return DeleteRegistrySubkey(platform, arguments[0], arguments[1]);
+}
+// "-regfile", "-delregfromfile", "-delregkeyfromfile": the file named by the argument.
+int RunRegFile(const platform::Platform& platform, char** arguments, int) {
+  return SetValuesFromScriptFile(platform, arguments[0]);
+}
+int RunDelRegFromFile(const platform::Platform& platform, char** arguments, int) {
+  return DeleteValuesFromScriptFile(platform, arguments[0]);
+}
+int RunDelRegKeyFromFile(const platform::Platform& platform, char** arguments, int) {
+  return DeleteValueFromPathFile(platform, arguments[0]);
+}
+
+// "-importreg": the system's reg.exe, always at this path, with the two arguments.
+int ImportWithRegTool(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return common::RunTool(platform, "C:\\WINDOWS\\system32\\reg.exe", arguments[0], arguments[1]);
+}
+
+// "-delfile": the file named by the argument.
+int RunDeleteFile(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return DeleteFileForced(platform.files, arguments[0]);
+}
+
+// "-cpfile": source, then destination.
+int RunCopyFile(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return CopyFileReplacing(platform.files, arguments[0], arguments[1]);
+}
+
+// "-hwid": each "#" argument in turn, as a present-device query.
+int RunHardwareIdQuery(const platform::Platform& platform, char** arguments, int count) {
+  return QueryEachHashPattern(platform, arguments, count, QueryPresentDevices);
+}
+
+// "-rescan": no argument is used.
+int RunRescan(const platform::Platform& platform, char** /*arguments*/, int /*count*/) {
+  return RescanDeviceTree(platform.devices);
+}
 
 // The verbs in the order in which they are tested.
 const Verb kVerbs[] = {
-    {"-add", 4, 3, Ending::ExitProcess, nullptr},
-    {"-importreg", 8, 2, Ending::Return, nullptr},
-    {"-delfile", 8, 1, Ending::Return, nullptr},
-    {"-delregfromfile", 14, 1, Ending::Return, nullptr},
-    {"-delregkeyfromfile", 14, 1, Ending::Return, nullptr},
-    {"-cpfile", 7, 2, Ending::Return, nullptr},
-    {"-regfile", 4, 1, Ending::Return, nullptr},
-    {"-hwid", 5, 0, Ending::Return, nullptr},
-    {"-rescan", 7, 0, Ending::Return, nullptr},
-    {"-delete", 7, 2, Ending::ExitProcess, nullptr},
+    {"-add", 4, 3, Ending::ExitProcess, RunAdd},
+    {"-importreg", 8, 2, Ending::Return, ImportWithRegTool},
+    {"-delfile", 8, 1, Ending::Return, RunDeleteFile},
+    {"-delregfromfile", 14, 1, Ending::Return, RunDelRegFromFile},
+    {"-delregkeyfromfile", 14, 1, Ending::Return, RunDelRegKeyFromFile},
+    {"-cpfile", 7, 2, Ending::Return, RunCopyFile},
+    {"-regfile", 4, 1, Ending::Return, RunRegFile},
+    {"-hwid", 5, 0, Ending::Return, RunHardwareIdQuery},
+    {"-rescan", 7, 0, Ending::Return, RunRescan},
+    {"-delete", 7, 2, Ending::ExitProcess, RunDelete},
 };
 
 const Verb* FindVerb(const char* entry) {
@@ -70,7 +122,7 @@ common::CommandResult DispatchCommand(const platform::Platform& platform, char**
   const Verb* verb = FindVerb(entries[0]);
   char** arguments = entries + 1;
   const int argumentCount = count - 1;
-  if (verb == nullptr || verb->run == nullptr || argumentCount < verb->requiredArguments) {
+  if (verb == nullptr || argumentCount < verb->requiredArguments) {
     WriteUsage(platform.console);
     return common::ExitWith(1);
   }

@@ -13,7 +13,16 @@ extern const common::ProgramDefinition kSetupProgram;
 // Writes the six lines of the usage text.
 void WriteSetupUsage(platform::Console& console);
 
-// Builds the installer command from the options and runs it (or refuses the options).
+// Builds the installer command "msiexec " + one fragment per option, in the order of the
+// entries ("-i" " /i ", "-u" " /x ", "-s" " /quiet", "-l" " /l*v ", each value as typed), adds
+// " /i " and the first "*.msi" of the current directory when no "-i" or "-u" was given, and runs
+// it with the system directory's msiexec.exe, waiting until it has ended. Always returns (never
+// ends the process) with:
+//   0  msiexec ran, whatever its own exit code; or an unrecognised entry (usage text written)
+//   1  a second action, an option without its value or an installer command longer than 2047
+//      characters (one "Setup:Error: " message); no action and no package; the system
+//      directory unknown, msiexec not started or memory out (nothing written)
+// Nothing is started on any refusal.
 common::CommandResult RunLaunchSequence(const platform::Platform& platform, char** entries,
                                         int count);
 

@@ -1,46 +1,102 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
 #include "platform/files.h"
 #include "tests/fakes/call_log.h"
 
 namespace fakes {
 
-// Placeholder until the file operations are built: no file exists.
+constexpr std::uint32_t kFileAttributeDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
+constexpr std::uint32_t kFileAttributeArchive = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
+constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL
+
+// An in-memory file system: an ordered set of entries (files, and directories added with
+// AddDirectoryEntry), each with a name, its bytes and its attributes. Names are whole paths as
+// the program passes them ("C:\\Setup\\values.txt", "a.msi"), compared without regard to the case
+// of ASCII letters; no other normalisation is made.
+//
+// Text streams (fopen_r / fgets / fclose) behave as the Windows C runtime in text mode: a CR LF
+// pair reads as LF (a lone CR stays), a Ctrl-Z byte (0x1A) ends the file, NUL bytes are read as
+// any other byte. fgets(buffer, size, stream): size 0 or below gives null; otherwise at most
+// size - 1 bytes, stopping after a line feed, then a NUL; null when nothing was read at the end
+// of the file (the buffer is untouched then). A stream reads the content the file had when it was
+// opened.
+//
+// Kernel calls: CopyFileA copies bytes and attributes (false: source missing or a directory,
+// destination exists and failIfExists, or destination read-only or a directory); DeleteFileA
+// refuses a missing file, a directory and a read-only file; GetFileAttributesA gives
+// kInvalidFileAttributes for a missing name; SetFileAttributesA stores the attributes (false when
+// missing). FindFirstFileA(pattern) reports the first entry, in the order the entries were added,
+// whose directory equals the pattern's (the text up to its last "\\", "/" or ":") and whose file
+// name matches the pattern's last part ("*" any run, "?" any one character, case ignored); it
+// reports the file name without the directory. No matching entry: InvalidFindHandle().
+//
+// Every call is recorded in the CallLog and fails when the log says so, with the failure of its
+// real counterpart, opening and changing nothing: fopen_r null, fgets null (a read error at that
+// call: the bytes before it stay read, the buffer's content is indeterminate, here filled with
+// 0xEE and a NUL at its end), fclose EOF (the stream is closed all the same), the kernel calls
+// false / kInvalidFileAttributes / InvalidFindHandle(), FindClose false (the search is ended all
+// the same).
+//
+// Log formats: fopen "name" / fgets stream#1, size 1024 / fclose stream#1 / CopyFileA "from",
+// "to", failIfExists 1 / GetFileAttributesA "name" / SetFileAttributesA "name", 0x1 /
+// DeleteFileA "name" / FindFirstFileA "pattern" / FindClose find#1.
 class FakeFiles final : public platform::Files {
  public:
   explicit FakeFiles(CallLog& log) : log_(log) {}
-  int OpenHandles() const { return 0; }
 
-  platform::TextFileHandle fopen_r(const char* name) override {
-    log_.Record("fopen", Quote(name));
-    return nullptr;
+  platform::TextFileHandle fopen_r(const char* name) override;
+  char* fgets(char* buffer, int size, platform::TextFileHandle file) override;
+  int fclose(platform::TextFileHandle file) override;
+  bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) override;
+  std::uint32_t GetFileAttributesA(const char* path) override;
+  bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
+  bool DeleteFileA(const char* path) override;
+  platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData* data) override;
+  bool FindClose(platform::FindHandle search) override;
+
+  // Test set-up and inspection; none of these is recorded in the log.
+  // Adds the file, or replaces the content and attributes of an existing one (keeping its place).
+  void AddFile(const std::string& name, const std::string& content,
+               std::uint32_t attributes = kFileAttributeArchive);
+  // Adds an entry for directory searches only, e.g. a directory (kFileAttributeDirectory).
+  void AddDirectoryEntry(const std::string& name,
+                         std::uint32_t attributes = kFileAttributeArchive) {
+    AddFile(name, std::string(), attributes);
   }
-  char* fgets(char*, int, platform::TextFileHandle) override { return nullptr; }
-  int fclose(platform::TextFileHandle) override { return 0; }
-  bool CopyFileA(const char* from, const char*, bool) override {
-    log_.Record("CopyFileA", Quote(from));
-    return false;
-  }
-  std::uint32_t GetFileAttributesA(const char* path) override {
-    log_.Record("GetFileAttributesA", Quote(path));
-    return platform::kInvalidFileAttributes;
-  }
-  bool SetFileAttributesA(const char* path, std::uint32_t) override {
-    log_.Record("SetFileAttributesA", Quote(path));
-    return false;
-  }
-  bool DeleteFileA(const char* path) override {
-    log_.Record("DeleteFileA", Quote(path));
-    return false;
-  }
-  platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData*) override {
-    log_.Record("FindFirstFileA", Quote(pattern));
-    return platform::InvalidFindHandle();
-  }
-  bool FindClose(platform::FindHandle) override { return false; }
+  void RemoveFile(const std::string& name);
+  bool Exists(const std::string& name) const;
+  std::string Content(const std::string& name) const;       // "" when missing
+  std::uint32_t Attributes(const std::string& name) const;  // kInvalidFileAttributes when missing
+  std::vector<std::string> Names() const;                   // in order
+
+  int OpenStreams() const { return static_cast<int>(streams_.size()); }
+  int OpenSearches() const { return static_cast<int>(searches_.size()); }
+  int OpenHandles() const { return OpenStreams() + OpenSearches(); }
 
  private:
+  struct Entry {
+    std::string name;
+    std::string content;
+    std::uint32_t attributes;
+  };
+  struct Stream {
+    std::string text;  // the content as text mode reads it
+    std::size_t position = 0;
+  };
+
+  Entry* Find(const std::string& name);
+  const Entry* Find(const std::string& name) const;
+
   CallLog& log_;
+  std::vector<Entry> entries_;
+  std::map<std::uintptr_t, Stream> streams_;
+  std::map<std::uintptr_t, std::string> searches_;
+  std::uintptr_t nextHandle_ = 1;
 };
 
 }  // namespace fakes

@@ -20,7 +20,7 @@ struct FakePlatform {
   FakeConsole console;
   FakeCodePage codePage;
   FakeWindowSystem windows{log};
-  FakeRegistry registry{log};
+  FakeRegistry registry{log, &codePage};
   FakeFiles files{log};
   FakeProcesses processes{log};
   FakeDevices devices{log};

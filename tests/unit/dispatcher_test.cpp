@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/argument_table.h"
 
 namespace {
 
@@ -16,21 +17,7 @@ const char kUsage[] =
     " -add <path in registry> <key's name> <value>\n"
     " -delete <path in registry> <key's name> \n";
 
-// An argument table of writable entries, as the splitter gives it.
-class Table {
- public:
-  Table(std::initializer_list<const char*> entries) {
-    for (const char* entry : entries) storage_.emplace_back(entry, entry + std::string(entry).size() + 2);
-    for (auto& entry : storage_) pointers_.push_back(entry.data());
-  }
-  char** data() { return pointers_.data(); }
-  int count() const { return static_cast<int>(pointers_.size()); }
-  std::string at(int i) const { return pointers_[i]; }
-
- private:
-  std::vector<std::vector<char>> storage_;
-  std::vector<char*> pointers_;
-};
+using Table = testing_support::ArgumentTable;
 
 common::CommandResult Dispatch(fakes::FakePlatform& fake, Table& table) {
   return mordelt::DispatchCommand(fake.platform, table.data(), table.count());

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+
+#include "platform/platform.h"
+
+namespace common {
+
+// What became of a child program that was to be started and awaited.
+enum class RunOutcome {
+  Finished,     // a child process was created and has ended, whatever its own exit code
+  NotStarted,   // the system created no process
+  OutOfMemory,  // a writable copy of a text could not be made; nothing was started
+};
+
+// Starts a child program with no window, no console, no inherited handles, the caller's
+// environment and current directory, and waits without a time limit until it has ended.
+// `applicationPath` names the program file, or is null to let the system take the program from
+// the first word of `commandLine`. Both texts are handed over as heap copies of exactly their
+// length + 1 bytes (command line first), released before the call returns; both process handles
+// are closed. Writes nothing.
+[[nodiscard]] RunOutcome RunAndWait(const platform::Platform& platform, const char* applicationPath,
+                                    const char* commandLine);
+
+// The bytes, terminating zero included, of the command line that RunTool builds from arguments
+// of these lengths; the largest size_t (which no heap can give) when that does not fit.
+std::size_t ToolCommandLineBytes(std::size_t firstLength, std::size_t secondLength);
+
+// Runs the program `toolPath` with the command line ` first "second"` (a blank, the first
+// argument, a blank, the second argument in quotation marks) and waits for it. Returns 0 when
+// the tool ran, whatever its exit code; 1 when it could not be started or memory ran out.
+[[nodiscard]] int RunTool(const platform::Platform& platform, const char* toolPath,
+                          const char* firstArgument, const char* secondArgument);
+
+}  // namespace common

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/files.h"
+
+namespace mordelt {
+
+// Result of a file command whose copy or deletion did not happen.
+constexpr int kFileCommandFailed = 7;
+
+// Copies `source` to `destination`, replacing an existing destination. Returns 0 when the copy
+// was made, 7 when the platform refused it (the destination is then as the platform left it).
+[[nodiscard]] int CopyFileReplacing(platform::Files& files, const char* source,
+                                    const char* destination);
+
+// Deletes `path`, clearing its read-only attribute first. Returns 0 when the file is gone
+// afterwards (a file that did not exist included), 7 when it is still there. Nothing is printed.
+[[nodiscard]] int DeleteFileForced(platform::Files& files, const char* path);
+
+}  // namespace mordelt

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace mordelt {
+
+// "-delregkeyfromfile": removes the registry value whose path is the first word of the text file
+// `fileName`. The word (leading white space skipped, up to the next white space; of any length)
+// is split at its last backslash, stepping over double-byte characters, into a key path and a
+// value name (empty after a final backslash: the unnamed value), and DeleteRegistryValue removes
+// that value; the rest of the file is not read.
+//
+// Returns 0 when the value was removed, and also when the file cannot be opened (nothing is
+// written then). Returns 6 when the removal failed (with DeleteRegistryValue's message), and
+// without a registry call or message when the file holds no word, when the word holds no
+// backslash, or when memory for the word runs out.
+[[nodiscard]] int DeleteValueFromPathFile(const platform::Platform& platform, const char* fileName);
+
+}  // namespace mordelt

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+
+#include "platform/files.h"
+#include "platform/memory.h"
+
+namespace mordelt {
+
+// A NUL-terminated text in one heap block that grows as needed: its size stays that of the
+// longest text it was asked to hold. Empty (and usable as "") before the first Assign or Append.
+class TextBuffer {
+ public:
+  explicit TextBuffer(platform::Memory& memory) : memory_(memory) {}
+
+  const char* c_str() const { return block_ ? block_.chars() : ""; }
+  char* data() { return block_.chars(); }
+  std::size_t length() const { return length_; }
+  std::size_t capacity() const { return capacity_; }
+
+  void Clear();
+  // Replaces the text / adds to it. False, with the text unchanged, when memory runs out.
+  [[nodiscard]] bool Assign(const char* text, std::size_t length);
+  [[nodiscard]] bool Append(const char* text, std::size_t length);
+  // Makes room for at least `bytes` bytes, keeping the bytes already held. False when memory runs
+  // out (the buffer is unchanged then).
+  [[nodiscard]] bool Reserve(std::size_t bytes);
+  // Sets the length after the bytes were written through data(); writes the NUL after them.
+  void SetLength(std::size_t length);
+
+ private:
+  platform::Memory& memory_;
+  platform::HeapBlock block_;
+  std::size_t capacity_ = 0;
+  std::size_t length_ = 0;
+};
+
+enum class LineRead { Line, EndOfFile, OutOfMemory };
+
+// Reads the next line of `file` whole, however long it is, through as many fgets calls as it
+// needs: the bytes up to and including the next line feed, or up to the end of the file. The
+// line is the C string that the buffer then holds: a NUL byte read from the file ends it.
+//
+// EndOfFile when nothing could be read (the end of the file or a read error). A read that fails
+// after part of a line has arrived ends the line there, as the end of the file would: fgets tells
+// the two apart by nothing. OutOfMemory when the buffer cannot grow; the line is lost then.
+[[nodiscard]] LineRead ReadWholeLine(platform::Files& files, platform::TextFileHandle file,
+                                     TextBuffer& line);
+
+}  // namespace mordelt

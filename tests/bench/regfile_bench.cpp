@@ -1,0 +1,191 @@
+// Measures "-regfile" on the real registry: a generated registry script of N entries applied by
+// Mordelt.exe, the same N values imported by the system's reg.exe from a .reg file, and the
+// floor: the registry calls that Mordelt makes for each entry, run in a loop in this process.
+// Prints entries per second for each. A measurement, not a test.
+//
+//   regfile_bench.exe MORDELT_EXE WORK_DIR [ENTRIES [ROUNDS]]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char kBenchKey[] = "Software\\MordeltBench";
+constexpr int kValuesPerKey = 100;
+
+std::string KeyPath(int entry) {
+  char path[64];
+  std::snprintf(path, sizeof path, "%s\\K%03d", kBenchKey, entry / kValuesPerKey);
+  return path;
+}
+std::string ValueName(int entry) {
+  char name[16];
+  std::snprintf(name, sizeof name, "V%05d", entry);
+  return name;
+}
+std::string Data(int entry) {
+  char data[48];
+  std::snprintf(data, sizeof data, "value %05d C:\\Program Files\\Bench", entry);
+  return data;
+}
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// Starts the command line and waits for it; the exit code, or -1 when it did not start.
+long RunAndWait(const std::string& application, std::string commandLine) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return -1;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<long>(code);
+}
+
+// How many of the N values hold their data.
+int CountValues(int entries) {
+  int found = 0;
+  for (int entry = 0; entry < entries; ++entry) {
+    char buffer[64] = {};
+    DWORD size = sizeof buffer;
+    DWORD type = 0;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(entry).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    if (RegQueryValueExA(key, ValueName(entry).c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS &&
+        type == REG_SZ && Data(entry) == buffer) {
+      ++found;
+    }
+    RegCloseKey(key);
+  }
+  return found;
+}
+
+void RemoveBenchKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBenchKey); }
+
+// The per-entry calls of Mordelt's "-regfile", in one process.
+void FloorLoop(int entries) {
+  for (int entry = 0; entry < entries; ++entry) {
+    const std::string path = KeyPath(entry);
+    HKEY created = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &created,
+                        nullptr) == ERROR_SUCCESS) {
+      RegCloseKey(created);
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+      continue;
+    }
+    const std::string data = Data(entry);
+    RegSetValueExA(key, ValueName(entry).c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>(data.size() + 1));
+    RegCloseKey(key);
+  }
+}
+
+void Report(const char* what, int entries, double seconds, int found, long exitCode) {
+  std::printf("%-44s %8.3f s %10.0f entries/s  (values found %d/%d, exit code %ld)\n", what,
+              seconds, entries / seconds, found, entries, exitCode);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: regfile_bench MORDELT_EXE WORK_DIR [ENTRIES [ROUNDS]]\n");
+    return 2;
+  }
+  const std::string mordelt = argv[1];
+  const std::string work = argv[2];
+  const int entries = argc > 3 ? std::atoi(argv[3]) : 10000;
+  const int rounds = argc > 4 ? std::atoi(argv[4]) : 3;
+
+  std::string script;
+  std::string regFile = "REGEDIT4\r\n";
+  for (int entry = 0; entry < entries; ++entry) {
+    script += "\"" + KeyPath(entry) + "\" \"" + ValueName(entry) + "\" \"" + Data(entry) + "\"\r\n";
+    if (entry % kValuesPerKey == 0)
+      regFile += "\r\n[HKEY_LOCAL_MACHINE\\" + KeyPath(entry) + "]\r\n";
+    std::string escaped;
+    for (char c : Data(entry)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    regFile += "\"" + ValueName(entry) + "\"=\"" + escaped + "\"\r\n";
+  }
+  const std::string scriptPath = work + "\\bench-values.txt";
+  const std::string regPath = work + "\\bench-values.reg";
+  const std::string emptyPath = work + "\\bench-empty.txt";
+  if (!WriteText(scriptPath, script) || !WriteText(regPath, regFile) || !WriteText(emptyPath, "")) {
+    std::fprintf(stderr, "cannot write the files in %s\n", work.c_str());
+    return 2;
+  }
+  std::printf("%d entries in %d keys\n", entries, (entries + kValuesPerKey - 1) / kValuesPerKey);
+
+  // Start-up cost of one Mordelt run, for reading the first figure.
+  double start = Now();
+  const long emptyCode = RunAndWait(mordelt, "Mordelt.exe -regfile*" + emptyPath);
+  const double startup = Now() - start;
+  std::printf("%-44s %8.3f s  (exit code %ld)\n", "Mordelt.exe -regfile, empty script", startup,
+              emptyCode);
+
+  // Each measurement is taken in several rounds, interleaved, and the best round counts: the
+  // machine may be shared, and the best round is the one least disturbed.
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  const std::string reg = std::string(system) + "\\reg.exe";
+  double best[3] = {1e9, 1e9, 1e9};
+  int found[3] = {0, 0, 0};
+  long codes[3] = {0, 0, 0};
+  for (int round = 0; round < rounds; ++round) {
+    RemoveBenchKey();
+    start = Now();
+    codes[0] = RunAndWait(mordelt, "Mordelt.exe -regfile*" + scriptPath);
+    best[0] = std::min(best[0], Now() - start);
+    found[0] = CountValues(entries);
+
+    RemoveBenchKey();
+    start = Now();
+    codes[1] = RunAndWait(reg, "reg.exe import \"" + regPath + "\"");
+    best[1] = std::min(best[1], Now() - start);
+    found[1] = CountValues(entries);
+
+    RemoveBenchKey();
+    start = Now();
+    FloorLoop(entries);
+    best[2] = std::min(best[2], Now() - start);
+    found[2] = CountValues(entries);
+  }
+  std::printf("best of %d rounds:\n", rounds);
+  Report("Mordelt.exe -regfile", entries, best[0], found[0], codes[0]);
+  Report("reg.exe import", entries, best[1], found[1], codes[1]);
+  Report("floor: the same calls in one process", entries, best[2], found[2], 0);
+
+  RemoveBenchKey();
+  DeleteFileA(scriptPath.c_str());
+  DeleteFileA(regPath.c_str());
+  DeleteFileA(emptyPath.c_str());
+  return 0;
+}

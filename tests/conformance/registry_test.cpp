@@ -1,0 +1,320 @@
+// The registry commands of Mordelt.exe on the real registry: "-add", "-delete", the registry
+// script commands "-regfile" and "-delregfromfile", and "-delregkeyfromfile". Every test works
+// below the private test key, which is removed before and after it.
+#include <windows.h>
+
+#include <string>
+
+#include "tests/conformance/harness.h"
+
+namespace conformance {
+namespace {
+
+const std::string kBase = kTestKey;
+
+// The value as the registry holds it, terminating zero included; false when it is missing.
+bool ReadRawValue(const std::string& path, const std::string& name, DWORD* type,
+                  std::string* bytes) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD size = 0;
+  LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
+  bytes->assign(size, '\0');
+  if (status == ERROR_SUCCESS && size > 0) {
+    status = RegQueryValueExA(key, name.c_str(), nullptr, type,
+                              reinterpret_cast<BYTE*>(&(*bytes)[0]), &size);
+    bytes->resize(size);
+  }
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+// The value is a REG_SZ holding exactly `text` and its terminating zero.
+void CheckString(const Location& where, const std::string& path, const std::string& name,
+                 const std::string& text) {
+  DWORD type = 0;
+  std::string bytes;
+  if (!CHECK_AT(where, ReadRawValue(path, name, &type, &bytes))) return;
+  CHECK_EQ_AT(where, type, static_cast<DWORD>(REG_SZ));
+  CHECK_EQ_AT(where, bytes, text + std::string(1, '\0'));
+}
+
+bool SetDwordValue(const std::string& path, const std::string& name, DWORD number) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LSTATUS status = RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
+                                        reinterpret_cast<const BYTE*>(&number), sizeof number);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+void CheckRun(const Location& where, const RunResult& result, DWORD exitCode,
+              const std::string& output) {
+  if (!CHECK_AT(where, result.started && !result.timed_out)) return;
+  CHECK_EQ_AT(where, result.exit_code, exitCode);
+  CHECK_EQ_AT(where, result.output, output);
+}
+
+RunResult Mordelt(const std::string& commandLineText) { return Run(MordeltExe(), commandLineText); }
+
+const char kMissingValueMessage[] = "Error: the number of error is 2";
+
+// ---- "-add" ----
+
+CONFORMANCE_TEST(RegistryAddSetsAStringValueCreatingItsKeys) {
+  ScopedTestKey scope;
+  CheckRun(CONFORMANCE_HERE,
+           Mordelt("-add*" + kBase + "\\Tool\\Deep*InstallDir*C:\\Program Files\\X"), 0, "");
+  CheckString(CONFORMANCE_HERE, kBase + "\\Tool\\Deep", "InstallDir", "C:\\Program Files\\X");
+}
+
+CONFORMANCE_TEST(RegistryAddMatchesOverFourCharactersAndIgnoresExtraArguments) {
+  ScopedTestKey scope;
+  CheckRun(CONFORMANCE_HERE, Mordelt("-addition*" + kBase + "*Name*Value*Extra"), 0, "");
+  CheckString(CONFORMANCE_HERE, kBase, "Name", "Value");
+}
+
+CONFORMANCE_TEST(RegistryAddTakesTrimmedArguments) {
+  ScopedTestKey scope;
+  CheckRun(CONFORMANCE_HERE, Mordelt("-add *  " + kBase + "\\T  * Value Name *  two  words  "), 0,
+           "");
+  CheckString(CONFORMANCE_HERE, kBase + "\\T", "Value Name", "two  words");
+}
+
+CONFORMANCE_TEST(RegistryAddReplacesANumberWithAString) {
+  ScopedTestKey scope;
+  REQUIRE(SetDwordValue(kBase, "Count", 7));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-add*" + kBase + "*Count*seven"), 0, "");
+  CheckString(CONFORMANCE_HERE, kBase, "Count", "seven");
+}
+
+CONFORMANCE_TEST(RegistryAddWithTooFewArgumentsSetsNothing) {
+  ScopedTestKey scope;
+  const RunResult result = Mordelt("-add*" + kBase + "\\Few*Name");
+  CHECK_EQ(result.exit_code, 1u);
+  CHECK(!KeyExists(kBase + "\\Few"));
+}
+
+CONFORMANCE_TEST(RegistryAddDoesNotInterpretARootName) {
+  ScopedTestKey scope;
+  const std::string rooted = "HKEY_LOCAL_MACHINE\\" + kBase + "\\Rooted";
+  const RunResult result = Mordelt("-add*" + rooted + "*N*V");
+  // The path names a key "HKEY_LOCAL_MACHINE" below HKEY_LOCAL_MACHINE; where the system does not
+  // let such a key be made the value is not set (5).
+  if (result.exit_code == 0) {
+    CheckString(CONFORMANCE_HERE, rooted, "N", "V");
+  } else {
+    CHECK_EQ(result.exit_code, 5u);
+  }
+  CHECK_EQ(result.output, "");
+  CHECK(!KeyExists(kBase + "\\Rooted"));
+  DeleteKeyTree("HKEY_LOCAL_MACHINE\\" + kBase);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE\\Software");  // only when left empty
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE");
+}
+
+// ---- "-delete" ----
+
+CONFORMANCE_TEST(RegistryDeleteRemovesALeafKey) {
+  ScopedTestKey scope;
+  REQUIRE(SetStringValue(kBase + "\\Parent\\Leaf", "v", "1"));
+  REQUIRE(CreateKey(kBase + "\\Parent\\Sibling"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delete*" + kBase + "\\Parent*Leaf"), 0, "");
+  CHECK(!KeyExists(kBase + "\\Parent\\Leaf"));
+  CHECK(KeyExists(kBase + "\\Parent\\Sibling"));
+}
+
+CONFORMANCE_TEST(RegistryDeleteRefusesAKeyWithSubkeys) {
+  ScopedTestKey scope;
+  REQUIRE(CreateKey(kBase + "\\Parent\\Branch\\Leaf"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delete*" + kBase + "\\Parent*Branch"), 6, "");
+  CHECK(KeyExists(kBase + "\\Parent\\Branch\\Leaf"));
+}
+
+CONFORMANCE_TEST(RegistryDeleteOfAMissingSubkeyLeavesTheParentCreated) {
+  ScopedTestKey scope;
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delete*" + kBase + "\\NewParent*Nothing"), 6, "");
+  CHECK(KeyExists(kBase + "\\NewParent"));
+}
+
+// ---- registry scripts ----
+
+const char kExample[] =
+    "Values for the example tool\n"
+    "\"@\\Tool\" \"InstallDir\" \"C:\\Program Files\\Example\"\n"
+    "\"@\\Tool\" \"Description\" \"A long text /\n"
+    "that goes on\"\n"
+    "\"@\\Tool\\Options\" \"Mode\" \"auto\"\n";
+
+// The script text with "@" standing for the test key and, when asked, CR LF line ends.
+std::string Script(const std::string& text, bool crlf = false) {
+  std::string script;
+  for (char c : text) {
+    if (c == '@') {
+      script += kBase;
+    } else if (c == '\n' && crlf) {
+      script += "\r\n";
+    } else {
+      script += c;
+    }
+  }
+  return script;
+}
+
+CONFORMANCE_TEST(RegistryScriptExampleIsAppliedAndRemoved) {
+  for (bool crlf : {false, true}) {
+    ScopedTestKey scope;
+    TempDir dir;
+    const std::string file = dir.File("values.txt");
+    REQUIRE(WriteFileBytes(file, Script(kExample, crlf)));
+    REQUIRE(SetStringValue(kBase + "\\Tool", "Keep", "k"));
+    CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 0, "");
+    CheckString(CONFORMANCE_HERE, kBase + "\\Tool", "InstallDir", "C:\\Program Files\\Example");
+    CheckString(CONFORMANCE_HERE, kBase + "\\Tool", "Description", "A long text that goes on");
+    CheckString(CONFORMANCE_HERE, kBase + "\\Tool\\Options", "Mode", "auto");
+
+    CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 0, "");
+    CHECK(!ValueExists(kBase + "\\Tool", "InstallDir"));
+    CHECK(!ValueExists(kBase + "\\Tool", "Description"));
+    CHECK(!ValueExists(kBase + "\\Tool\\Options", "Mode"));
+    CHECK(ValueExists(kBase + "\\Tool", "Keep"));
+  }
+}
+
+CONFORMANCE_TEST(RegistryScriptVerbPrefixes) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("v.txt");
+  REQUIRE(WriteFileBytes(file, Script("\"@\" \"N\" \"V\"\n")));
+  for (const char* verb : {"-reg*", "-registry*"}) {
+    REQUIRE(DeleteKeyTree(kBase));
+    CheckRun(CONFORMANCE_HERE, Mordelt(verb + file), 0, "");
+    CheckString(CONFORMANCE_HERE, kBase, "N", "V");
+  }
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfil*" + file), 0, "");
+  CHECK(!ValueExists(kBase, "N"));
+}
+
+CONFORMANCE_TEST(RegistryScriptDeleteModeStopsAtTheFirstMissingValue) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("values.txt");
+  REQUIRE(WriteFileBytes(file, Script(kExample)));
+  REQUIRE(SetStringValue(kBase + "\\Tool", "InstallDir", "x"));
+  REQUIRE(SetStringValue(kBase + "\\Tool\\Options", "Mode", "x"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 6, kMissingValueMessage);
+  CHECK(!ValueExists(kBase + "\\Tool", "InstallDir"));
+  CHECK(ValueExists(kBase + "\\Tool\\Options", "Mode"));
+}
+
+CONFORMANCE_TEST(RegistryScriptFileThatCannotBeOpenedGivesZero) {
+  ScopedTestKey scope;
+  TempDir dir;
+  CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + dir.File("none.txt")), 0, "");
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + dir.File("none.txt")), 0, "");
+  REQUIRE(WriteFileBytes(dir.File("empty.txt"), ""));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + dir.File("empty.txt")), 0, "");
+}
+
+CONFORMANCE_TEST(RegistryScriptSlashesInsideFieldsAreText) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("slashes.txt");
+  REQUIRE(WriteFileBytes(file, Script("\"@\" \"Url\" \"http://example.com/a\"\n"
+                                      "\"@\" \"Date\" \"2024/01/02\"\n"
+                                      "\"@\" \"Joined\" \"first / \t\nsecond\"\n"
+                                      "\"@\" \"Last\" \"a/b\"")));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 0, "");
+  CheckString(CONFORMANCE_HERE, kBase, "Url", "http://example.com/a");
+  CheckString(CONFORMANCE_HERE, kBase, "Date", "2024/01/02");
+  CheckString(CONFORMANCE_HERE, kBase, "Joined", "first second");
+  CheckString(CONFORMANCE_HERE, kBase, "Last", "a/b");
+}
+
+CONFORMANCE_TEST(RegistryScriptEntryCutByALineEndIsDropped) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("cut.txt");
+  REQUIRE(WriteFileBytes(file, Script("\"@\" \"Cut\"\n\"orphan\"\n\"@\" \"Whole\" \"w\"\n")));
+  DWORD type = 0;
+  std::string before;
+  const bool rootHadDefault = ReadRawValue("", "", &type, &before);
+  CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 0, "");
+  CHECK(!ValueExists(kBase, "Cut"));
+  CheckString(CONFORMANCE_HERE, kBase, "Whole", "w");
+  std::string after;
+  CHECK_EQ(ReadRawValue("", "", &type, &after), rootHadDefault);
+  CHECK_EQ(after, before);
+}
+
+CONFORMANCE_TEST(RegistryScriptLongLinesAreReadWhole) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("long.txt");
+  const std::string value = std::string(5000, 'v') + "\\tail";
+  REQUIRE(WriteFileBytes(file, Script("\"@\" \"Long\" \"" + value + "\" \"N\" \"M\"\n")));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 0, "");
+  CheckString(CONFORMANCE_HERE, kBase, "Long", value);
+  CHECK(!KeyExists(kBase + "\\" + std::string(100, 'v')));
+}
+
+// ---- "-delregkeyfromfile" ----
+
+CONFORMANCE_TEST(RegistryPathFileRemovesTheNamedValue) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("path.txt");
+  REQUIRE(SetStringValue(kBase + "\\Tool", "InstallDir", "x"));
+  REQUIRE(SetStringValue(kBase + "\\Tool", "Other", "y"));
+  REQUIRE(WriteFileBytes(file, "\r\n  " + kBase + "\\Tool\\InstallDir second\\word\r\n"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 0, "");
+  CHECK(!ValueExists(kBase + "\\Tool", "InstallDir"));
+  CHECK(ValueExists(kBase + "\\Tool", "Other"));
+  CHECK(KeyExists(kBase + "\\Tool"));
+}
+
+CONFORMANCE_TEST(RegistryPathFileCases) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("path.txt");
+  // A final backslash names the unnamed value.
+  REQUIRE(SetStringValue(kBase + "\\T", "", "default"));
+  REQUIRE(WriteFileBytes(file, kBase + "\\T\\"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfrom*" + file), 0, "");
+  CHECK(!ValueExists(kBase + "\\T", ""));
+  // A missing value: the message, and the key exists afterwards.
+  REQUIRE(WriteFileBytes(file, kBase + "\\Made\\Missing\n"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 6, kMissingValueMessage);
+  CHECK(KeyExists(kBase + "\\Made"));
+  // A blank ends the word.
+  REQUIRE(SetStringValue(kBase, "Example", "x"));
+  REQUIRE(WriteFileBytes(file, kBase + "\\Example Tool\\Mode\n"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 0, "");
+  CHECK(!ValueExists(kBase, "Example"));
+  // No word, or a word without a backslash: 6, nothing printed.
+  for (const char* content : {"", "  \r\n\t\r\n", "NoBackslash\n"}) {
+    REQUIRE(WriteFileBytes(file, content));
+    CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 6, "");
+  }
+  // A path file that cannot be opened.
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + dir.File("none.txt")), 0, "");
+}
+
+CONFORMANCE_TEST(RegistryPathFileWordOfAnyLength) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("path.txt");
+  const std::string name(700, 'n');
+  REQUIRE(SetStringValue(kBase, name, "x"));
+  REQUIRE(WriteFileBytes(file, kBase + "\\" + name + "\n"));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 0, "");
+  CHECK(!ValueExists(kBase, name));
+}
+
+}  // namespace
+}  // namespace conformance

@@ -1,0 +1,180 @@
+// setup.exe with the real msiexec: a one-file package (conformance-product.msi,
+// built beside conformance.exe) is installed and removed through setup's
+// options, and an msiexec.exe planted beside setup.exe and in the current
+// directory is never the one that runs.
+#include <windows.h>
+
+#include <string>
+
+#include "tests/conformance/harness.h"
+
+namespace {
+
+using conformance::FileExists;
+using conformance::Run;
+using conformance::RunResult;
+using conformance::TempDir;
+
+const char kProductCode[] = "{5D2F1A60-7C1E-4B7A-9E2B-3A4C5D6E7F80}";
+const char kPlantedMarker[] = "planted-msiexec-ran.txt";
+
+std::string SystemMsiexec() {
+  char directory[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+  return std::string(directory, length) + "\\msiexec.exe";
+}
+
+// Where the package puts its one file: the 64-bit Program Files folder.
+std::string InstalledFile() {
+  std::string programFiles = conformance::GetEnv("ProgramW6432");
+  if (programFiles.empty()) programFiles = conformance::GetEnv("ProgramFiles");
+  return programFiles + "\\SetupConformanceProduct\\payload.txt";
+}
+
+std::string PackageSource() { return conformance::TestProgramDir() + "\\conformance-product.msi"; }
+
+// Removes the product with the system's msiexec when made and when destroyed, so that every
+// test starts and ends without it.
+class ScopedProductRemoval {
+ public:
+  ScopedProductRemoval() { Remove(); }
+  ~ScopedProductRemoval() { Remove(); }
+  ScopedProductRemoval(const ScopedProductRemoval&) = delete;
+  ScopedProductRemoval& operator=(const ScopedProductRemoval&) = delete;
+
+ private:
+  static void Remove() {
+    conformance::RunRaw(SystemMsiexec(), std::string("msiexec /x ") + kProductCode + " /quiet");
+  }
+};
+
+// A current directory that holds the package as "Product.msi".
+void PutPackage(const TempDir& dir, const std::string& name = "Product.msi") {
+  REQUIRE(CopyFileA(PackageSource().c_str(), dir.File(name).c_str(), FALSE) != 0);
+}
+
+CONFORMANCE_TEST(SetupPackageIsBuiltBesideTheTests) { CHECK(FileExists(PackageSource())); }
+
+CONFORMANCE_TEST(SetupWithoutArgumentsInstallsThePackageOfTheCurrentDirectory) {
+  ScopedProductRemoval removal;
+  TempDir dir;
+  PutPackage(dir);
+  REQUIRE(!FileExists(InstalledFile()));
+
+  const RunResult result = Run(conformance::SetupExe(), "", dir.path());
+  CHECK(result.started);
+  CHECK_EQ(result.exit_code, 0u);
+  CHECK_EQ(result.output, "");
+  CHECK(FileExists(InstalledFile()));
+}
+
+CONFORMANCE_TEST(SetupUninstallsQuietlyAndWritesTheLog) {
+  ScopedProductRemoval removal;
+  TempDir dir;
+  PutPackage(dir);
+  REQUIRE(Run(conformance::SetupExe(), "-i Product.msi -s", dir.path()).exit_code == 0);
+  REQUIRE(FileExists(InstalledFile()));
+
+  const RunResult result =
+      Run(conformance::SetupExe(), "-u Product.msi -s -l uninstall.log", dir.path());
+  CHECK_EQ(result.exit_code, 0u);
+  CHECK_EQ(result.output, "");
+  CHECK(!FileExists(InstalledFile()));
+  std::string log;
+  CHECK(conformance::ReadFileBytes(dir.File("uninstall.log"), &log));
+  CHECK(!log.empty());
+}
+
+CONFORMANCE_TEST(SetupQuietWithLogInstallsTheDiscoveredPackage) {
+  ScopedProductRemoval removal;
+  TempDir dir;
+  PutPackage(dir);
+
+  const RunResult result = Run(conformance::SetupExe(), "-s -l setup.log", dir.path());
+  CHECK_EQ(result.exit_code, 0u);
+  CHECK_EQ(result.output, "");
+  CHECK(FileExists(InstalledFile()));
+  CHECK(FileExists(dir.File("setup.log")));
+}
+
+CONFORMANCE_TEST(SetupNeverStartsAnMsiexecPlantedBesideItOrInTheCurrentDirectory) {
+  ScopedProductRemoval removal;
+  TempDir dir;
+  PutPackage(dir);
+  const std::string planted = dir.File("msiexec.exe");
+  REQUIRE(CopyFileA((conformance::TestProgramDir() + "\\planted_msiexec.exe").c_str(),
+                    planted.c_str(), FALSE) != 0);
+  const std::string setupCopy = dir.File("setup.exe");
+  REQUIRE(CopyFileA(conformance::SetupExe().c_str(), setupCopy.c_str(), FALSE) != 0);
+
+  // The planted program does leave its marker when it is started.
+  const RunResult probe = conformance::RunRaw(planted, "msiexec /i Product.msi", [&] {
+    conformance::RunOptions options;
+    options.current_dir = dir.path();
+    return options;
+  }());
+  REQUIRE(probe.started);
+  REQUIRE(FileExists(dir.File(kPlantedMarker)));
+  REQUIRE(DeleteFileA(dir.File(kPlantedMarker).c_str()) != 0);
+
+  for (const char* arguments : {"-s", "-i Product.msi -s"}) {
+    const RunResult result = Run(setupCopy, arguments, dir.path());
+    CHECK_EQ(result.exit_code, 0u);
+    CHECK(!FileExists(dir.File(kPlantedMarker)));
+    CHECK(FileExists(InstalledFile()));
+  }
+}
+
+CONFORMANCE_TEST(SetupPassesNoExitCodeOfMsiexecOn) {
+  TempDir dir;
+  // msiexec fails on a package that does not exist; setup still ends with 0.
+  const RunResult result = Run(conformance::SetupExe(), "-i Missing.msi -s", dir.path());
+  CHECK_EQ(result.exit_code, 0u);
+  CHECK_EQ(result.output, "");
+}
+
+CONFORMANCE_TEST(SetupWithoutPackageOrActionEndsWithOneAndWritesNothing) {
+  TempDir dir;
+  for (const char* arguments : {"", "-s", "-l setup.log"}) {
+    const RunResult result = Run(conformance::SetupExe(), arguments, dir.path());
+    CHECK_EQ(result.exit_code, 1u);
+    CHECK_EQ(result.output, "");
+  }
+  CHECK(!FileExists(dir.File("setup.log")));
+}
+
+CONFORMANCE_TEST(SetupRefusesAnInstallerCommandLongerThan2047Characters) {
+  ScopedProductRemoval removal;
+  TempDir dir;
+  PutPackage(dir);
+  const std::string log(2100, 'l');
+  const RunResult result = Run(conformance::SetupExe(), "-s -l " + log, dir.path());
+  CHECK_EQ(result.exit_code, 1u);
+  CHECK_EQ(result.output.rfind("Setup:Error: ", 0), 0u);
+  CHECK(result.output.size() >= 2 &&
+        result.output.compare(result.output.size() - 2, 2, "\r\n") == 0);
+  CHECK(!FileExists(InstalledFile()));
+}
+
+CONFORMANCE_TEST(SetupOptionErrorsWriteTheirMessageAndStartNothing) {
+  TempDir dir;
+  PutPackage(dir);
+  struct Case {
+    const char* arguments;
+    const char* output;
+  };
+  for (const Case& c : {
+           Case{"-i a.msi -u b.msi",
+                "Setup:Error: Unistall action can not be used with Install\r\n"},
+           Case{"-i a.msi -i", "Setup:Error: Install action can not be used with Uninstall\r\n"},
+           Case{"-u", "Setup:Error: No msi file was specified\r\n"},
+           Case{"-l", "Setup:Error: No Log file name was specified\r\n"},
+       }) {
+    const RunResult result = Run(conformance::SetupExe(), c.arguments, dir.path());
+    CHECK_EQ(result.exit_code, 1u);
+    CHECK_EQ(result.output, c.output);
+  }
+  CHECK(!FileExists(InstalledFile()));
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+#include "tests/fakes/fake_files.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fakes {
+namespace {
+
+constexpr int kEof = -1;
+
+char FoldChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldChar(x) == FoldChar(y);
+         });
+}
+
+// Text mode as the Windows C runtime reads: CR LF becomes LF, Ctrl-Z ends the file.
+std::string TextModeView(const std::string& content) {
+  std::string text;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    if (content[i] == '\x1a') break;
+    if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
+    text += content[i];
+  }
+  return text;
+}
+
+bool WildcardMatch(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* rest = name;; ++rest) {
+      if (WildcardMatch(pattern + 1, rest)) return true;
+      if (*rest == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && FoldChar(*pattern) != FoldChar(*name)) return false;
+  return WildcardMatch(pattern + 1, name + 1);
+}
+
+std::size_t DirectoryLength(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/:");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+std::string Flag(bool value) { return value ? "1" : "0"; }
+
+}  // namespace
+
+FakeFiles::Entry* FakeFiles::Find(const std::string& name) {
+  for (Entry& entry : entries_) {
+    if (SameName(entry.name, name)) return &entry;
+  }
+  return nullptr;
+}
+
+const FakeFiles::Entry* FakeFiles::Find(const std::string& name) const {
+  return const_cast<FakeFiles*>(this)->Find(name);
+}
+
+platform::TextFileHandle FakeFiles::fopen_r(const char* name) {
+  if (log_.Record("fopen", Quote(name))) return nullptr;
+  const Entry* entry = Find(name);
+  if (entry == nullptr || (entry->attributes & kFileAttributeDirectory) != 0) return nullptr;
+  const std::uintptr_t handle = nextHandle_++;
+  streams_[handle] = Stream{TextModeView(entry->content), 0};
+  return reinterpret_cast<platform::TextFileHandle>(handle);
+}
+
+char* FakeFiles::fgets(char* buffer, int size, platform::TextFileHandle file) {
+  const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(file);
+  const auto fault =
+      log_.Record("fgets", "stream#" + std::to_string(handle) + ", size " + std::to_string(size));
+  auto stream = streams_.find(handle);
+  if (stream == streams_.end() || size <= 0) return nullptr;
+  if (fault) {
+    std::memset(buffer, 0xEE, static_cast<std::size_t>(size) - 1);
+    buffer[size - 1] = '\0';
+    return nullptr;
+  }
+  Stream& s = stream->second;
+  if (size > 1 && s.position >= s.text.size()) return nullptr;
+  int count = 0;
+  while (count < size - 1 && s.position < s.text.size()) {
+    const char c = s.text[s.position++];
+    buffer[count++] = c;
+    if (c == '\n') break;
+  }
+  buffer[count] = '\0';
+  return buffer;
+}
+
+int FakeFiles::fclose(platform::TextFileHandle file) {
+  const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(file);
+  const auto fault = log_.Record("fclose", "stream#" + std::to_string(handle));
+  const std::size_t closed = streams_.erase(handle);
+  if (fault || closed == 0) return kEof;
+  return 0;
+}
+
+bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool failIfExists) {
+  if (log_.Record("CopyFileA", Quote(existingName) + ", " + Quote(newName) + ", failIfExists " +
+                                   Flag(failIfExists))) {
+    return false;
+  }
+  const Entry* source = Find(existingName);
+  if (source == nullptr || (source->attributes & kFileAttributeDirectory) != 0) return false;
+  const Entry copy = *source;
+  Entry* destination = Find(newName);
+  if (destination != nullptr) {
+    if (failIfExists) return false;
+    if ((destination->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) !=
+        0) {
+      return false;
+    }
+    destination->content = copy.content;
+    destination->attributes = copy.attributes;
+    return true;
+  }
+  entries_.push_back(Entry{newName, copy.content, copy.attributes});
+  return true;
+}
+
+std::uint32_t FakeFiles::GetFileAttributesA(const char* path) {
+  if (log_.Record("GetFileAttributesA", Quote(path))) return platform::kInvalidFileAttributes;
+  const Entry* entry = Find(path);
+  return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
+}
+
+bool FakeFiles::SetFileAttributesA(const char* path, std::uint32_t attributes) {
+  if (log_.Record("SetFileAttributesA", Quote(path) + ", " + Hex(attributes))) return false;
+  Entry* entry = Find(path);
+  if (entry == nullptr) return false;
+  entry->attributes = attributes;
+  return true;
+}
+
+bool FakeFiles::DeleteFileA(const char* path) {
+  if (log_.Record("DeleteFileA", Quote(path))) return false;
+  const Entry* entry = Find(path);
+  if (entry == nullptr ||
+      (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
+    return false;
+  }
+  RemoveFile(path);
+  return true;
+}
+
+platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::FindData* data) {
+  if (log_.Record("FindFirstFileA", Quote(pattern))) return platform::InvalidFindHandle();
+  const std::string wanted = pattern;
+  const std::size_t directoryLength = DirectoryLength(wanted);
+  const std::string directory = wanted.substr(0, directoryLength);
+  const std::string namePattern = wanted.substr(directoryLength);
+  for (const Entry& entry : entries_) {
+    const std::size_t entryDirectoryLength = DirectoryLength(entry.name);
+    const std::string fileName = entry.name.substr(entryDirectoryLength);
+    if (!SameName(entry.name.substr(0, entryDirectoryLength), directory) ||
+        !WildcardMatch(namePattern.c_str(), fileName.c_str())) {
+      continue;
+    }
+    *data = platform::FindData{};
+    data->fileAttributes = entry.attributes;
+    std::strncpy(data->fileName, fileName.c_str(), sizeof data->fileName - 1);
+    const std::uintptr_t handle = nextHandle_++;
+    searches_[handle] = wanted;
+    return reinterpret_cast<platform::FindHandle>(handle);
+  }
+  return platform::InvalidFindHandle();
+}
+
+bool FakeFiles::FindClose(platform::FindHandle search) {
+  const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(search);
+  const auto fault = log_.Record("FindClose", "find#" + std::to_string(handle));
+  const std::size_t closed = searches_.erase(handle);
+  return !fault && closed == 1;
+}
+
+void FakeFiles::AddFile(const std::string& name, const std::string& content,
+                        std::uint32_t attributes) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) {
+    entry->content = content;
+    entry->attributes = attributes;
+    return;
+  }
+  entries_.push_back(Entry{name, content, attributes});
+}
+
+void FakeFiles::RemoveFile(const std::string& name) {
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                [&](const Entry& entry) { return SameName(entry.name, name); }),
+                 entries_.end());
+}
+
+bool FakeFiles::Exists(const std::string& name) const { return Find(name) != nullptr; }
+
+std::string FakeFiles::Content(const std::string& name) const {
+  const Entry* entry = Find(name);
+  return entry == nullptr ? std::string() : entry->content;
+}
+
+std::uint32_t FakeFiles::Attributes(const std::string& name) const {
+  const Entry* entry = Find(name);
+  return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
+}
+
+std::vector<std::string> FakeFiles::Names() const {
+  std::vector<std::string> names;
+  for (const Entry& entry : entries_) names.push_back(entry.name);
+  return names;
+}
+
+}  // namespace fakes

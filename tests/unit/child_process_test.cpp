@@ -1,0 +1,238 @@
+#include "common/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+using common::RunOutcome;
+
+const char kRegTool[] = "C:\\WINDOWS\\system32\\reg.exe";
+
+std::vector<std::string> HeapAllocSizes(const fakes::CallLog& log) {
+  std::vector<std::string> sizes;
+  for (const fakes::Call& call : log.calls()) {
+    if (call.name == "HeapAlloc") sizes.push_back(call.arguments);
+  }
+  return sizes;
+}
+
+TEST(RunAndWaitTest, StartsTheChildWithCopiesAndTheFixedOptionsThenWaitsAndCloses) {
+  fakes::FakePlatform fake;
+  const char commandLine[] = "msiexec  /i Product.msi";
+  const char application[] = "C:\\windows\\system32\\msiexec.exe";
+  std::vector<std::size_t> blockSizes;
+  fake.processes.child = [&](const char* applicationName, const char* line) {
+    // The system gets writable heap copies, not the caller's texts.
+    EXPECT_NE(line, commandLine);
+    EXPECT_NE(applicationName, application);
+    blockSizes = {fake.memory.SizeOf(line), fake.memory.SizeOf(applicationName)};
+  };
+
+  EXPECT_EQ(common::RunAndWait(fake.platform, application, commandLine), RunOutcome::Finished);
+
+  ASSERT_EQ(fake.processes.creations.size(), 1u);
+  const fakes::ProcessCreation& creation = fake.processes.creations[0];
+  EXPECT_EQ(creation.applicationName, std::optional<std::string>(application));
+  EXPECT_EQ(creation.commandLine, commandLine);
+  EXPECT_FALSE(creation.inheritHandles);
+  EXPECT_EQ(creation.creationFlags, 0x08000008u);
+  EXPECT_EQ(blockSizes,
+            (std::vector<std::size_t>{std::strlen(commandLine) + 1, std::strlen(application) + 1}));
+  // The command line is copied first, then the application path.
+  EXPECT_EQ(HeapAllocSizes(fake.log),
+            (std::vector<std::string>{std::to_string(std::strlen(commandLine) + 1),
+                                      std::to_string(std::strlen(application) + 1)}));
+  EXPECT_EQ(fake.log.Names(),
+            (std::vector<std::string>{"HeapAlloc", "HeapAlloc", "CreateProcessA",
+                                      "WaitForSingleObject", "CloseHandle", "CloseHandle"}));
+  EXPECT_EQ(fake.processes.waitTimeouts, (std::vector<std::uint32_t>{0xFFFFFFFFu}));
+  EXPECT_EQ(fake.processes.closedKinds, (std::vector<std::string>{"process", "thread"}));
+  EXPECT_EQ(fake.processes.badCloses, 0);
+  EXPECT_EQ(fake.OpenHandles(), 0);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.memory.BadFrees(), 0);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(RunAndWaitTest, TheStartupRecordIsZeroExceptItsSize) {
+  fakes::FakePlatform fake;
+  ASSERT_EQ(common::RunAndWait(fake.platform, nullptr, "x"), RunOutcome::Finished);
+  const std::vector<unsigned char>& bytes = fake.processes.creations.at(0).startupBytes;
+  ASSERT_EQ(bytes.size(), sizeof(platform::StartupInfo));
+  platform::StartupInfo expected;
+  std::memset(&expected, 0, sizeof expected);
+  expected.cb = sizeof(platform::StartupInfo);
+  EXPECT_EQ(std::memcmp(bytes.data(), &expected, sizeof expected), 0);
+  std::uint32_t cb = 0;
+  std::memcpy(&cb, bytes.data(), sizeof cb);
+  EXPECT_EQ(cb, sizeof(platform::StartupInfo));
+}
+
+TEST(RunAndWaitTest, WithoutApplicationPathOnlyTheCommandLineIsCopied) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "msiexec  /quiet /i Product.msi"),
+            RunOutcome::Finished);
+  ASSERT_EQ(fake.processes.creations.size(), 1u);
+  EXPECT_FALSE(fake.processes.creations[0].applicationName.has_value());
+  EXPECT_EQ(fake.log.ArgumentsOf("CreateProcessA"),
+            "null, \"msiexec  /quiet /i Product.msi\", FALSE, 0x8000008");
+  EXPECT_EQ(HeapAllocSizes(fake.log), (std::vector<std::string>{"31"}));
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+}
+
+TEST(RunAndWaitTest, AnEmptyCommandLineIsCopiedAsOneByte) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(common::RunAndWait(fake.platform, "C:\\t.exe", ""), RunOutcome::Finished);
+  EXPECT_EQ(HeapAllocSizes(fake.log), (std::vector<std::string>{"1", "9"}));
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, "");
+}
+
+TEST(RunAndWaitTest, AChildEndingWithANonZeroCodeHasFinished) {
+  for (std::uint32_t code : {1u, 2u, 1603u, 0xC0000005u}) {
+    fakes::FakePlatform fake;
+    fake.processes.childExitCode = code;
+    EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "msiexec x"), RunOutcome::Finished);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+  }
+}
+
+TEST(RunAndWaitTest, ARefusedCreationIsNotStartedWithNothingLeftOpen) {
+  for (std::uint32_t error : {fakes::kDefaultFault, 5u, 193u, 740u}) {
+    fakes::FakePlatform fake;
+    fake.log.Fail("CreateProcessA", error);
+    EXPECT_EQ(common::RunAndWait(fake.platform, "C:\\missing.exe", "x y"), RunOutcome::NotStarted);
+    EXPECT_EQ(fake.log.Names(),
+              (std::vector<std::string>{"HeapAlloc", "HeapAlloc", "CreateProcessA"}));
+    EXPECT_EQ(fake.processes.OpenHandles(), 0);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+    EXPECT_EQ(fake.memory.BadFrees(), 0);
+  }
+}
+
+TEST(RunAndWaitTest, TheProcessHandleDecidesNotTheAnswer) {
+  {
+    // The call says it failed, yet a child exists: it is awaited and its handles closed.
+    fakes::FakePlatform fake;
+    fake.processes.forcedAnswer = false;
+    EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "x"), RunOutcome::Finished);
+    EXPECT_EQ(fake.log.Count("WaitForSingleObject"), 1u);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+  }
+  {
+    // The call says it succeeded, yet no process handle came back.
+    fakes::FakePlatform fake;
+    fake.log.Fail("CreateProcessA");
+    fake.processes.forcedAnswer = true;
+    EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "x"), RunOutcome::NotStarted);
+    EXPECT_EQ(fake.log.Count("WaitForSingleObject"), 0u);
+  }
+}
+
+TEST(RunAndWaitTest, HeapExhaustionStartsNothingAndLeaksNothing) {
+  // The command line copy, then the application path copy.
+  for (int occurrence : {0, 1}) {
+    fakes::FakePlatform fake;
+    fake.log.Fail("HeapAlloc", fakes::kDefaultFault, occurrence);
+    EXPECT_EQ(common::RunAndWait(fake.platform, "C:\\tool.exe", "a b"), RunOutcome::OutOfMemory)
+        << occurrence;
+    EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+    EXPECT_EQ(fake.memory.BadFrees(), 0);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+  }
+}
+
+TEST(RunAndWaitTest, EveryFailingCallLeavesNothingOpen) {
+  fakes::FakePlatform probe;
+  ASSERT_EQ(common::RunAndWait(probe.platform, "C:\\tool.exe", "a b"), RunOutcome::Finished);
+  const std::size_t calls = probe.log.calls().size();
+  for (std::size_t position = 0; position < calls; ++position) {
+    fakes::FakePlatform fake;
+    fake.log.FailAt(position);
+    static_cast<void>(common::RunAndWait(fake.platform, "C:\\tool.exe", "a b"));
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u) << position;
+    EXPECT_EQ(fake.memory.BadFrees(), 0) << position;
+    EXPECT_EQ(fake.OpenHandles(), 0) << position;
+    EXPECT_EQ(fake.processes.badCloses, 0) << position;
+  }
+}
+
+TEST(RunToolTest, BuildsABlankArgumentBlankQuotedArgumentCommandLine) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "C:\\data\\settings.reg"), 0);
+  ASSERT_EQ(fake.processes.creations.size(), 1u);
+  EXPECT_EQ(fake.processes.creations[0].applicationName, std::optional<std::string>(kRegTool));
+  EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"C:\\data\\settings.reg\"");
+  // The command line is built in a block of its exact size, then copied for the system.
+  const std::string lineBytes =
+      std::to_string(std::strlen(" import \"C:\\data\\settings.reg\"") + 1);
+  EXPECT_EQ(HeapAllocSizes(fake.log),
+            (std::vector<std::string>{lineBytes, lineBytes, std::to_string(sizeof kRegTool)}));
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST(RunToolTest, ASecondArgumentWithQuotesGetsASecondPair) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "\"C:\\My Data\\a.reg\""), 0);
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, " import \"\"C:\\My Data\\a.reg\"\"");
+}
+
+TEST(RunToolTest, EmptyArgumentsStillGiveTheLayout) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "", ""), 0);
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, "  \"\"");
+}
+
+TEST(RunToolTest, LongArgumentsAreNotCut) {
+  fakes::FakePlatform fake;
+  const std::string first(5000, 'a');
+  const std::string second(70000, 'b');
+  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, first.c_str(), second.c_str()), 0);
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, " " + first + " \"" + second + "\"");
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+}
+
+TEST(RunToolTest, AToolThatEndsWithAnErrorStillGivesZero) {
+  fakes::FakePlatform fake;
+  fake.processes.childExitCode = 1;
+  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "C:\\missing.reg"), 0);
+}
+
+TEST(RunToolTest, AToolThatCannotStartGivesOne) {
+  fakes::FakePlatform fake;
+  fake.log.Fail("CreateProcessA", 2);
+  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "a.reg"), 1);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST(RunToolTest, HeapExhaustionAtAnyOfItsThreeBlocksGivesOneAndLeaksNothing) {
+  for (int occurrence : {0, 1, 2}) {
+    fakes::FakePlatform fake;
+    fake.log.Fail("HeapAlloc", fakes::kDefaultFault, occurrence);
+    EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "a.reg"), 1) << occurrence;
+    EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+    EXPECT_EQ(fake.memory.BadFrees(), 0);
+  }
+}
+
+TEST(ToolCommandLineBytesTest, CountsTheFiveAddedBytesAndRefusesSumsThatDoNotFit) {
+  const std::size_t max = static_cast<std::size_t>(-1);
+  EXPECT_EQ(common::ToolCommandLineBytes(0, 0), 5u);
+  EXPECT_EQ(common::ToolCommandLineBytes(6, 20), 31u);
+  EXPECT_EQ(common::ToolCommandLineBytes(max - 10, 5), max);
+  EXPECT_EQ(common::ToolCommandLineBytes(max - 10, 6), max);
+  EXPECT_EQ(common::ToolCommandLineBytes(max - 4, 0), max);
+  EXPECT_EQ(common::ToolCommandLineBytes(max, max), max);
+  EXPECT_EQ(common::ToolCommandLineBytes(max - 6, 0), max - 1);
+}
+
+}  // namespace

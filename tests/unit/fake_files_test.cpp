@@ -1,0 +1,96 @@
+#include "tests/fakes/fake_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+class FakeFilesTest : public ::testing::Test {
+ protected:
+  fakes::CallLog log;
+  fakes::FakeFiles files{log};
+};
+
+TEST_F(FakeFilesTest, FgetsReadsTextModeLinesAsTheRuntimeDoes) {
+  files.AddFile("a.txt",
+                "ab\r\ncd\re\0f\r\nlast\x1a"
+                "after"s);
+  const platform::TextFileHandle file = files.fopen_r("A.TXT");
+  ASSERT_NE(file, nullptr);
+  char buffer[8];
+  ASSERT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);
+  EXPECT_EQ(std::string(buffer), "ab\n");
+  ASSERT_EQ(files.fgets(buffer, 4, file), buffer);  // at most size - 1 bytes
+  EXPECT_EQ(std::string(buffer), "cd\r");
+  ASSERT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);
+  EXPECT_EQ(std::string(buffer, 5), "e\0f\n\0"s);
+  ASSERT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);  // Ctrl-Z ends the file
+  EXPECT_EQ(std::string(buffer), "last");
+  std::memcpy(buffer, "keep", 5);
+  EXPECT_EQ(files.fgets(buffer, sizeof buffer, file), nullptr);
+  EXPECT_EQ(std::string(buffer), "keep");
+  EXPECT_EQ(files.fgets(buffer, 1, file), buffer);  // size 1: an empty string, even at the end
+  EXPECT_EQ(files.fgets(buffer, 0, file), nullptr);
+  EXPECT_EQ(files.OpenStreams(), 1);
+  EXPECT_EQ(files.fclose(file), 0);
+  EXPECT_EQ(files.OpenHandles(), 0);
+  EXPECT_EQ(log.ArgumentsOf("fgets", 1), "stream#1, size 4");
+}
+
+TEST_F(FakeFilesTest, FailedCallsOpenAndChangeNothing) {
+  files.AddFile("a.txt", "line\nmore\n");
+  log.Fail("fopen", fakes::kDefaultFault, 0);
+  EXPECT_EQ(files.fopen_r("a.txt"), nullptr);
+  EXPECT_EQ(files.OpenStreams(), 0);
+  EXPECT_EQ(files.fopen_r("missing.txt"), nullptr);
+  const platform::TextFileHandle file = files.fopen_r("a.txt");
+  log.Fail("fgets", fakes::kDefaultFault, 0);
+  char buffer[16];
+  EXPECT_EQ(files.fgets(buffer, sizeof buffer, file), nullptr);
+  EXPECT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);
+  EXPECT_EQ(std::string(buffer), "line\n");
+  log.Fail("fclose");
+  EXPECT_EQ(files.fclose(file), -1);
+  EXPECT_EQ(files.OpenStreams(), 0);  // closed all the same
+}
+
+TEST_F(FakeFilesTest, KernelCallsOverTheFileSet) {
+  files.AddFile("C:\\src.txt", "data", platform::kFileAttributeReadonly);
+  files.AddFile("C:\\dst.txt", "old", platform::kFileAttributeReadonly);
+  EXPECT_FALSE(files.CopyFileA("C:\\src.txt", "C:\\dst.txt", false));  // read-only destination
+  EXPECT_TRUE(files.SetFileAttributesA("C:\\dst.txt", fakes::kFileAttributeNormal));
+  EXPECT_FALSE(files.CopyFileA("C:\\src.txt", "C:\\dst.txt", true));
+  EXPECT_TRUE(files.CopyFileA("C:\\src.txt", "C:\\dst.txt", false));
+  EXPECT_EQ(files.Content("C:\\dst.txt"), "data");
+  EXPECT_EQ(files.GetFileAttributesA("c:\\DST.txt"), platform::kFileAttributeReadonly);
+  EXPECT_FALSE(files.DeleteFileA("C:\\dst.txt"));  // read-only refuses deletion
+  EXPECT_TRUE(files.SetFileAttributesA("C:\\dst.txt", fakes::kFileAttributeNormal));
+  EXPECT_TRUE(files.DeleteFileA("C:\\dst.txt"));
+  EXPECT_FALSE(files.Exists("C:\\dst.txt"));
+  EXPECT_EQ(files.GetFileAttributesA("C:\\dst.txt"), platform::kInvalidFileAttributes);
+  EXPECT_FALSE(files.CopyFileA("C:\\none", "C:\\x", false));
+  EXPECT_FALSE(files.SetFileAttributesA("C:\\none", 0));
+}
+
+TEST_F(FakeFilesTest, FindFirstFileReportsTheFirstMatchInOrder) {
+  files.AddDirectoryEntry("sub", fakes::kFileAttributeDirectory);
+  files.AddFile("b.MSI", "");
+  files.AddFile("a.msi", "");
+  files.AddFile("C:\\pkg\\c.msi", "");
+  platform::FindData data;
+  const platform::FindHandle search = files.FindFirstFileA("*.msi", &data);
+  ASSERT_NE(search, platform::InvalidFindHandle());
+  EXPECT_EQ(std::string(data.fileName), "b.MSI");
+  EXPECT_EQ(files.OpenSearches(), 1);
+  EXPECT_TRUE(files.FindClose(search));
+  EXPECT_NE(files.FindFirstFileA("C:\\PKG\\?.msi", &data), platform::InvalidFindHandle());
+  EXPECT_EQ(std::string(data.fileName), "c.msi");
+  EXPECT_EQ(files.FindFirstFileA("*.txt", &data), platform::InvalidFindHandle());
+  EXPECT_EQ(files.OpenSearches(), 1);
+}
+
+}  // namespace

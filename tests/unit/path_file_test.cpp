@@ -1,0 +1,181 @@
+#include "mordelt/path_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const char kPathFile[] = "C:\\Setup\\path.txt";
+
+class PathFileTest : public ::testing::Test {
+ protected:
+  int RunWith(const std::string& content) {
+    fake.files.AddFile(kPathFile, content);
+    return mordelt::DeleteValueFromPathFile(fake.platform, kPathFile);
+  }
+  // The key path of the preparation and the value name of the deletion, as "key|name".
+  std::string Deleted() const {
+    if (fake.log.Count("RegDeleteValueA") != 1)
+      return "(" + std::to_string(fake.log.Count("RegDeleteValueA")) + " deletions)";
+    const std::string open = fake.log.ArgumentsOf("RegOpenKeyExA");
+    const std::string remove = fake.log.ArgumentsOf("RegDeleteValueA");
+    const std::size_t keyStart = open.find('"') + 1;
+    const std::size_t nameStart = remove.find('"') + 1;
+    return open.substr(keyStart, open.find("\", options") - keyStart) + "|" +
+           remove.substr(nameStart, remove.size() - 1 - nameStart);
+  }
+  void ExpectNoRegistryCall() const {
+    EXPECT_EQ(fake.log.Count("RegCreateKeyExA") + fake.log.Count("RegOpenKeyExA") +
+                  fake.log.Count("RegDeleteValueA"),
+              0u);
+    EXPECT_EQ(fake.console.output, "");
+  }
+  void ExpectNothingLeft() const {
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  }
+  fakes::FakePlatform fake;
+};
+
+TEST_F(PathFileTest, RemovesTheValueNamedByTheWord) {
+  fake.registry.PutString("SOFTWARE\\Example\\Tool", "InstallDir", "x");
+  fake.registry.PutString("SOFTWARE\\Example\\Tool", "Other", "y");
+  EXPECT_EQ(RunWith("SOFTWARE\\Example\\Tool\\InstallDir\n"), 0);
+  EXPECT_EQ(Deleted(), "SOFTWARE\\Example\\Tool|InstallDir");
+  EXPECT_EQ(fake.log.ArgumentsOf("fopen"), "\"C:\\Setup\\path.txt\"");
+  EXPECT_FALSE(fake.registry.Value("SOFTWARE\\Example\\Tool", "InstallDir").has_value());
+  EXPECT_EQ(fake.registry.ValueCount("SOFTWARE\\Example\\Tool"), 1u);
+  EXPECT_EQ(fake.console.output, "");
+  EXPECT_EQ(fake.log.Names().back(), "fclose");
+  EXPECT_EQ(fake.log.Count("RegDeleteKeyA"), 0u);
+  ExpectNothingLeft();
+}
+
+TEST_F(PathFileTest, LeadingLinesAndBlanksAreSkippedAndTheRestIsIgnored) {
+  EXPECT_EQ(RunWith("\n\r\n  \t\n \v\f SOFTWARE\\A\\N second\\word\nthird\\line\n"), 6);
+  EXPECT_EQ(Deleted(), "SOFTWARE\\A|N");
+}
+
+TEST_F(PathFileTest, CrLfFileAndWordWithoutLineEnd) {
+  fake.registry.PutString("S\\A", "N", "x");
+  EXPECT_EQ(RunWith("\r\nS\\A\\N\r\n"), 0);
+  EXPECT_EQ(Deleted(), "S\\A|N");
+  fake.log.Clear();
+  fake.registry.PutString("S\\A", "M", "x");
+  EXPECT_EQ(RunWith("S\\A\\M"), 0);
+  EXPECT_EQ(Deleted(), "S\\A|M");
+}
+
+TEST_F(PathFileTest, ABlankEndsTheWord) {
+  fake.registry.PutString("SOFTWARE", "Example", "x");
+  EXPECT_EQ(RunWith("SOFTWARE\\Example Tool\\Mode\n"), 0);
+  EXPECT_EQ(Deleted(), "SOFTWARE|Example");
+}
+
+TEST_F(PathFileTest, FinalBackslashRemovesTheUnnamedValue) {
+  fake.registry.PutString("SOFTWARE\\A", "", "default");
+  EXPECT_EQ(RunWith("SOFTWARE\\A\\"), 0);
+  EXPECT_EQ(Deleted(), "SOFTWARE\\A|");
+  EXPECT_FALSE(fake.registry.Value("SOFTWARE\\A", "").has_value());
+}
+
+TEST_F(PathFileTest, LeadingBackslashOnlyLooksInTheRoot) {
+  fake.registry.PutString("", "AtRoot", "x");
+  EXPECT_EQ(RunWith("\\AtRoot\n"), 0);
+  EXPECT_EQ(Deleted(), "|AtRoot");
+  EXPECT_EQ(fake.registry.ValueCount(""), 0u);
+}
+
+TEST_F(PathFileTest, MissingValuePrintsTheErrorAndGivesSix) {
+  EXPECT_EQ(RunWith("SOFTWARE\\New\\Key\\Missing\n"), 6);
+  EXPECT_EQ(fake.console.output, "Error: the number of error is 2");
+  EXPECT_TRUE(fake.registry.KeyExists("SOFTWARE\\New\\Key"));
+  ExpectNothingLeft();
+}
+
+TEST_F(PathFileTest, MissingFileGivesZeroAndDoesNothing) {
+  EXPECT_EQ(mordelt::DeleteValueFromPathFile(fake.platform, "C:\\none.txt"), 0);
+  EXPECT_EQ(fake.log.Names(), std::vector<std::string>{"fopen"});
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST_F(PathFileTest, NoWordOrAWordWithoutBackslashGivesSixWithoutARegistryCall) {
+  for (const char* content :
+       {"", "\n", "  \t\r\n\n  ", "NoBackslash", "  /forward/slashes \\x\n"}) {
+    fakes::FakePlatform fresh;
+    fresh.files.AddFile("f", content);
+    EXPECT_EQ(mordelt::DeleteValueFromPathFile(fresh.platform, "f"), 6) << content;
+    EXPECT_EQ(fresh.log.Count("RegCreateKeyExA"), 0u) << content;
+    EXPECT_EQ(fresh.console.output, "") << content;
+    EXPECT_EQ(fresh.OpenHandles(), 0);
+    EXPECT_EQ(fresh.memory.LiveBlocks(), 0u);
+  }
+}
+
+TEST_F(PathFileTest, WordsOfAnyLengthAreReadWhole) {
+  for (std::size_t length : {551u, 552u, 1022u, 1023u, 1024u, 5000u}) {
+    fakes::FakePlatform fresh;
+    const std::string key = "S\\" + std::string(length, 'k');
+    fresh.registry.PutString(key, "Value", "x");
+    fresh.files.AddFile("f", "  " + key + "\\Value\n");
+    EXPECT_EQ(mordelt::DeleteValueFromPathFile(fresh.platform, "f"), 0) << length;
+    EXPECT_FALSE(fresh.registry.Value(key, "Value").has_value()) << length;
+  }
+}
+
+TEST_F(PathFileTest, LastBackslashStepsOverDoubleByteCharacters) {
+  fake.codePage.UseShiftJis();
+  // 0x95 0x5C is one character: its second byte is no backslash.
+  fake.registry.PutString("SOFTWARE", "\x95\x5c", "x");
+  EXPECT_EQ(RunWith("SOFTWARE\\\x95\x5c\n"), 0);
+  EXPECT_EQ(fake.log.ArgumentsOf("RegOpenKeyExA"), "HKLM, \"SOFTWARE\", options 0x0, access 0x2");
+  EXPECT_EQ(fake.log.ArgumentsOf("RegDeleteValueA"), "key#2, \"\x95\x5c\"");
+  fake.log.Clear();
+  fake.registry.PutString("SOFTWARE\\\x95\x5c", "Mode", "x");
+  EXPECT_EQ(RunWith("SOFTWARE\\\x95\x5c\\Mode"), 0);
+  EXPECT_EQ(fake.log.ArgumentsOf("RegOpenKeyExA"),
+            "HKLM, \"SOFTWARE\\\x95\x5c\", options 0x0, access 0x2");
+}
+
+TEST_F(PathFileTest, WordWhoseOnlyBackslashIsATrailByteGivesSix) {
+  fake.codePage.UseShiftJis();
+  EXPECT_EQ(RunWith("SOFTWARE\x95\x5cTool\n"), 6);
+  ExpectNoRegistryCall();
+}
+
+TEST_F(PathFileTest, NulByteEndsTheLineItStandsIn) {
+  fake.registry.PutString("S\\A", "N", "x");
+  EXPECT_EQ(RunWith("S\\A\\N\0\\junk\n"s), 0);
+  EXPECT_EQ(Deleted(), "S\\A|N");
+  fake.log.Clear();
+  EXPECT_EQ(RunWith("  \0S\\A\\N\nNoBackslash\n"s), 6);
+  ExpectNoRegistryCall();
+}
+
+TEST_F(PathFileTest, MemoryFailureGivesSixWithoutARegistryCall) {
+  fake.log.Fail("HeapAlloc");
+  EXPECT_EQ(RunWith("S\\A\\N\n"), 6);
+  ExpectNoRegistryCall();
+  ExpectNothingLeft();
+}
+
+TEST_F(PathFileTest, AnyFailingCallGivesADefinedResultAndLeavesNothingOpen) {
+  for (std::size_t position = 0; position < 12; ++position) {
+    fakes::FakePlatform fresh;
+    fresh.registry.PutString("S\\A", "N", "x");
+    fresh.files.AddFile("f", "\nS\\A\\N\n");
+    fresh.log.FailAt(position);
+    const int result = mordelt::DeleteValueFromPathFile(fresh.platform, "f");
+    EXPECT_TRUE(result == 0 || result == 6) << position;
+    EXPECT_EQ(fresh.OpenHandles(), 0) << position;
+    EXPECT_EQ(fresh.memory.LiveBlocks(), 0u) << position;
+  }
+}
+
+}  // namespace

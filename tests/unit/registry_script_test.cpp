@@ -1,0 +1,443 @@
+#include "mordelt/registry_script.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+using mordelt::ScriptMode;
+
+const char kScript[] = "C:\\Setup\\values.txt";
+
+// The five-line example: a text line, an entry, an entry whose data goes on on the next line
+// through the marker, and an entry under another key.
+const char kExample[] =
+    "Values for the example tool\n"
+    "\"SOFTWARE\\Example\\Tool\" \"InstallDir\" \"C:\\Program Files\\Example\"\n"
+    "\"SOFTWARE\\Example\\Tool\" \"Description\" \"A long text /\n"
+    "that goes on\"\n"
+    "\"SOFTWARE\\Example\\Tool\\Options\" \"Mode\" \"auto\"\n";
+
+std::string Between(const std::string& text, const std::string& before, const std::string& after) {
+  const std::size_t start = text.find(before);
+  if (start == std::string::npos) return "?";
+  const std::size_t from = start + before.size();
+  const std::size_t end = text.rfind(after);
+  return end == std::string::npos || end < from ? "?" : text.substr(from, end - from);
+}
+
+class ScriptTest : public ::testing::Test {
+ protected:
+  int RunFile(ScriptMode mode, const std::string& content) {
+    fake.files.AddFile(kScript, content);
+    return mode == ScriptMode::SetValues
+               ? mordelt::SetValuesFromScriptFile(fake.platform, kScript)
+               : mordelt::DeleteValuesFromScriptFile(fake.platform, kScript);
+  }
+
+  // The registry operations the script made, in order, read from the call log:
+  // "key path|value name|data" for a set, "key path|value name" for a deletion.
+  std::vector<std::string> Applied() const {
+    std::vector<std::string> applied;
+    std::string keyPath;
+    for (const fakes::Call& call : fake.log.calls()) {
+      if (call.name == "RegOpenKeyExA")
+        keyPath = Between(call.arguments, "HKLM, \"", "\", options");
+      if (call.name == "RegSetValueExA") {
+        applied.push_back(keyPath + "|" + Between(call.arguments, ", \"", "\", type") + "|" +
+                          Between(call.arguments, "data \"", "\\x00\", size"));
+      }
+      if (call.name == "RegDeleteValueA") {
+        applied.push_back(keyPath + "|" + Between(call.arguments, ", \"", "\""));
+      }
+    }
+    return applied;
+  }
+
+  void ExpectNothingLeft() const {
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  }
+
+  fakes::FakePlatform fake;
+};
+
+using Entries = std::vector<std::string>;
+
+// ---- the example ----
+
+TEST_F(ScriptTest, ExampleSetsThreeValuesInOrder) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, kExample), 0);
+  EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example",
+                                "SOFTWARE\\Example\\Tool|Description|A long text that goes on",
+                                "SOFTWARE\\Example\\Tool\\Options|Mode|auto"}));
+  EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\Example\\Tool", "Description"),
+            "A long text that goes on");
+  EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\Example\\Tool\\Options", "Mode"), "auto");
+  EXPECT_EQ(fake.console.output, "");
+  EXPECT_EQ(fake.log.Names().front(), "fopen");
+  EXPECT_EQ(fake.log.Names().back(), "fclose");
+  ExpectNothingLeft();
+}
+
+TEST_F(ScriptTest, ExampleInDeleteModeRemovesTheSameValuesOnly) {
+  fake.registry.PutString("SOFTWARE\\Example\\Tool", "InstallDir", "x");
+  fake.registry.PutString("SOFTWARE\\Example\\Tool", "Description", "x");
+  fake.registry.PutString("SOFTWARE\\Example\\Tool", "Keep", "x");
+  fake.registry.PutString("SOFTWARE\\Example\\Tool\\Options", "Mode", "x");
+  EXPECT_EQ(RunFile(ScriptMode::DeleteValues, kExample), 0);
+  EXPECT_EQ(Applied(),
+            (Entries{"SOFTWARE\\Example\\Tool|InstallDir", "SOFTWARE\\Example\\Tool|Description",
+                     "SOFTWARE\\Example\\Tool\\Options|Mode"}));
+  EXPECT_EQ(fake.registry.ValueCount("SOFTWARE\\Example\\Tool"), 1u);
+  EXPECT_EQ(fake.registry.ValueCount("SOFTWARE\\Example\\Tool\\Options"), 0u);
+  EXPECT_EQ(fake.console.output, "");
+  ExpectNothingLeft();
+}
+
+TEST_F(ScriptTest, CrLfFileReadsAsTheSameScript) {
+  std::string crlf;
+  for (const char* p = kExample; *p != '\0'; ++p)
+    crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, crlf), 0);
+  EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example",
+                                "SOFTWARE\\Example\\Tool|Description|A long text that goes on",
+                                "SOFTWARE\\Example\\Tool\\Options|Mode|auto"}));
+}
+
+TEST_F(ScriptTest, DeleteModeStopsAtTheFirstMissingValueWithTheMessage) {
+  fake.registry.PutString("SOFTWARE\\Example\\Tool", "InstallDir", "x");
+  fake.registry.PutString("SOFTWARE\\Example\\Tool\\Options", "Mode", "x");
+  EXPECT_EQ(RunFile(ScriptMode::DeleteValues, kExample), 6);
+  EXPECT_EQ(fake.console.output, "Error: the number of error is 2");
+  EXPECT_EQ(Applied(),
+            (Entries{"SOFTWARE\\Example\\Tool|InstallDir", "SOFTWARE\\Example\\Tool|Description"}));
+  EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\Example\\Tool\\Options", "Mode"), "x");
+  ExpectNothingLeft();
+}
+
+TEST_F(ScriptTest, DeleteModeCreatesTheKeyOfTheFailingEntry) {
+  EXPECT_EQ(RunFile(ScriptMode::DeleteValues, "\"SOFTWARE\\New\\Key\" \"N\" \"\"\"x\"\n"), 6);
+  EXPECT_TRUE(fake.registry.KeyExists("SOFTWARE\\New\\Key"));
+}
+
+TEST_F(ScriptTest, SetModeStopsAtTheFirstFailureAndKeepsTheEntriesBefore) {
+  fake.log.Fail("RegSetValueExA", 5, 1);
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, kExample), 5);
+  EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\Example\\Tool", "InstallDir"),
+            "C:\\Program Files\\Example");
+  EXPECT_FALSE(fake.registry.KeyExists("SOFTWARE\\Example\\Tool\\Options"));
+  EXPECT_EQ(fake.log.Count("RegSetValueExA"), 2u);
+  EXPECT_EQ(fake.console.output, "");
+  ExpectNothingLeft();
+}
+
+// ---- files ----
+
+TEST_F(ScriptTest, MissingFileGivesZeroWithoutAnyRegistryCall) {
+  EXPECT_EQ(mordelt::SetValuesFromScriptFile(fake.platform, "C:\\none.txt"), 0);
+  EXPECT_EQ(mordelt::DeleteValuesFromScriptFile(fake.platform, "C:\\none.txt"), 0);
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"fopen", "fopen"}));
+  EXPECT_EQ(fake.log.ArgumentsOf("fopen"), "\"C:\\none.txt\"");
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST_F(ScriptTest, EmptyFileGivesZero) {
+  EXPECT_EQ(RunFile(ScriptMode::DeleteValues, ""), 0);
+  EXPECT_EQ(fake.log.Count("fgets"), 1u);
+  EXPECT_EQ(fake.log.Count("RegCreateKeyExA"), 0u);
+  ExpectNothingLeft();
+}
+
+TEST_F(ScriptTest, ReadErrorEndsTheScriptLikeTheEndOfTheFile) {
+  fake.log.Fail("fgets", fakes::kDefaultFault, 2);
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, kExample), 0);
+  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example"});
+  ExpectNothingLeft();
+}
+
+TEST_F(ScriptTest, RunRegistryScriptNeitherOpensNorClosesTheFile) {
+  fake.files.AddFile("f", "\"K\\A\" \"N\" \"V\"\n");
+  const platform::TextFileHandle file = fake.files.fopen_r("f");
+  ASSERT_NE(file, nullptr);
+  fake.log.Clear();
+  EXPECT_EQ(mordelt::RunRegistryScript(fake.platform, ScriptMode::SetValues, file), 0);
+  EXPECT_EQ(fake.log.Count("fopen") + fake.log.Count("fclose"), 0u);
+  EXPECT_EQ(fake.files.OpenStreams(), 1);
+  EXPECT_EQ(fake.files.fclose(file), 0);
+}
+
+// ---- fields ----
+
+TEST_F(ScriptTest, BlanksAtTheEndsOfAFieldGoAndBlanksInsideStay) {
+  EXPECT_EQ(
+      RunFile(ScriptMode::SetValues, "\" \tSOFTWARE\\A B \"\"  Value Name \" \"  two  words \"\n"),
+      0);
+  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\A B|Value Name|two  words"});
+}
+
+TEST_F(ScriptTest, UnquotedTextIsOneFieldAndAnUnfinishedEntryIsDropped) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "SOFTWARE\\A Name Data\n"), 0);
+  EXPECT_EQ(fake.log.Count("RegCreateKeyExA"), 0u);
+}
+
+TEST_F(ScriptTest, EmptyQuotesGiveNoFieldSoTheLaterFieldsMoveUp) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"SOFTWARE\\A\" \"\" \"N\" \"V\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\A|N|V"});
+}
+
+TEST_F(ScriptTest, QuotesNeedNotComeInPairsAndRunsOfQuotesAreOneSeparator) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"\"\"SOFTWARE\\A\"\"\"\"N\"V\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\A|N|V"});
+}
+
+TEST_F(ScriptTest, FieldsWithoutBackslashAreSkippedUntilAKeyPath) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues,
+                    "# comment\n\n   \nnote \"x\" \"SOFTWARE\\A\" \"N\" \"V\" tail\nmore text\n"),
+            0);
+  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\A|N|V"});
+}
+
+TEST_F(ScriptTest, SeveralEntriesOnOneLineEachWithItsKeyPath) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N1\" \"V1\" \"S\\B\" \"N2\" \"V2\"\n"), 0);
+  EXPECT_EQ(Applied(), (Entries{"S\\A|N1|V1", "S\\B|N2|V2"}));
+}
+
+TEST_F(ScriptTest, BackslashesInValueNameAndDataAreText) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"a\\b\" \"C:\\x\\\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|a\\b|C:\\x\\"});
+}
+
+TEST_F(ScriptTest, DeleteModeStillNeedsTheThirdField) {
+  EXPECT_EQ(RunFile(ScriptMode::DeleteValues, "\"S\\A\" \"N\"\n"), 0);
+  EXPECT_EQ(fake.log.Count("RegCreateKeyExA"), 0u);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST_F(ScriptTest, IncompleteEntryAtTheEndOfTheFileIsDropped) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"V\"\n\"S\\B\" \"M\""), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|N|V"});
+}
+
+TEST_F(ScriptTest, LastLineWithoutLineFeedKeepsEveryCharacter) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"value\""), 0);
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"M\" value"), 0);
+  EXPECT_EQ(Applied(), (Entries{"S\\A|N|value", "S\\A|M|value"}));
+}
+
+// ---- mend: "/" is a continuation marker only at the end of a line ----
+
+TEST_F(ScriptTest, SlashesInsideFieldsAreText) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues,
+                    "\"S\\A\" \"Url\" \"http://example.com/a/b\"\n"
+                    "\"S\\A\" \"Date\" \"2024/01/02\"\n"
+                    "// a comment \"S\\A\" \"Path\" \"C:/x/y/\"   \n"
+                    "\"S\\A\" \"N\" \"V\" / \"S\\B\" \"M\" \"W\"\n"
+                    "\"S\\A\" \"Last\" \"a/b\""),
+            0);
+  EXPECT_EQ(Applied(), (Entries{"S\\A|Url|http://example.com/a/b", "S\\A|Date|2024/01/02",
+                                "S\\A|Path|C:/x/y/", "S\\A|N|V", "S\\B|M|W", "S\\A|Last|a/b"}));
+}
+
+TEST_F(ScriptTest, MarkerWithBlanksAndTabsAfterItStillJoins) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"D\" \"first /  \t \nsecond\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|D|first second"});
+}
+
+TEST_F(ScriptTest, MarkerJoinsWhetherTheNextLineBeginsWithAQuoteOrNot) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"D\" \"ab/\n\"cd\" \"S\\B\" \"E\" \"ef\"\n"),
+            0);
+  EXPECT_EQ(Applied(), (Entries{"S\\A|D|abcd", "S\\B|E|ef"}));
+}
+
+TEST_F(ScriptTest, MarkerSpreadsAFieldOverSeveralLinesAndKeepsTheEntry) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues,
+                    "\"SOFTWARE\\Ex/\nample\\Tool\" \"Va/\r\nlue\" \"one /\ntwo /\nthree\"\n"),
+            0);
+  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\Example\\Tool|Value|one two three"});
+}
+
+TEST_F(ScriptTest, EmptyLineAfterTheMarkerEndsTheJoinedField) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"one /\n\ntwo\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|N|one"});
+}
+
+TEST_F(ScriptTest, MarkerAfterAClosingQuoteCarriesTheEntryToTheNextLine) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" /\n\"V\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|N|V"});
+}
+
+TEST_F(ScriptTest, MarkerOnTheLastLineOfTheFileDropsThePendingField) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"V\" \"S\\B\" \"M\" \"W/"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|N|V"});
+}
+
+TEST_F(ScriptTest, SlashAsATrailByteIsNoMarker) {
+  fake.codePage.SetLeadByte(0xA0);
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"x\xA0/\n\"S\\B\" \"M\" \"W\"\n"), 0);
+  EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "x\xA0/");
+  EXPECT_EQ(fake.registry.StringValue("S\\B", "M"), "W");
+}
+
+// ---- mend: an entry never spans lines without the marker ----
+
+TEST_F(ScriptTest, EntryCutByALineEndIsDroppedAndNeverWritesTheRootsValue) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\"\n\"V\"\n\"S\\B\" \"M\" \"W\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\B|M|W"});
+  EXPECT_EQ(fake.registry.ValueCount(""), 0u);
+  EXPECT_EQ(RunFile(ScriptMode::DeleteValues, "\"S\\A\" \"\" \"N\"\n\"V\"\n"), 0);
+  EXPECT_EQ(fake.log.Count("RegDeleteValueA"), 0u);
+}
+
+TEST_F(ScriptTest, KeyPathAloneOnALineDoesNotGovernTheNextLine) {
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\"\n\"N\" \"V\"\n"), 0);
+  EXPECT_EQ(fake.log.Count("RegCreateKeyExA"), 0u);
+}
+
+// ---- mend: lines of any length ----
+
+TEST_F(ScriptTest, LongValuesAreStoredWhole) {
+  for (std::size_t length :
+       {1000u, 1011u, 1012u, 1013u, 1014u, 1023u, 2034u, 2035u, 2036u, 2047u, 5000u, 70000u}) {
+    fakes::FakePlatform fresh;
+    const std::string value(length, 'v');
+    // "\"S\\A\" \"N\" \"" is 11 bytes, the closing quote and line feed 2 more.
+    fresh.files.AddFile("f", "\"S\\A\" \"N\" \"" + value + "\"\n\"S\\B\" \"M\" \"" + value + "\"");
+    EXPECT_EQ(mordelt::SetValuesFromScriptFile(fresh.platform, "f"), 0) << length;
+    EXPECT_EQ(fresh.registry.StringValue("S\\A", "N"), value) << length;
+    EXPECT_EQ(fresh.registry.StringValue("S\\B", "M"), value) << length;
+    EXPECT_EQ(fresh.log.Count("RegSetValueExA"), 2u) << length;
+    EXPECT_EQ(fresh.memory.LiveBlocks(), 0u);
+  }
+}
+
+TEST_F(ScriptTest, LinesThatFillTheBufferExactlyStayApart) {
+  for (std::size_t total : {1022u, 1023u, 1024u, 2046u, 2047u, 2048u, 4095u}) {
+    fakes::FakePlatform fresh;
+    std::string first = "\"S\\A\" \"N\"";
+    first += std::string(total - 1 - first.size(), ' ') + "\n";
+    ASSERT_EQ(first.size(), total);
+    fresh.files.AddFile("f", first + "\"V\"\n" + first + "\"S\\B\" \"M\" \"W\"\n");
+    EXPECT_EQ(mordelt::SetValuesFromScriptFile(fresh.platform, "f"), 0) << total;
+    EXPECT_EQ(fresh.log.Count("RegSetValueExA"), 1u) << total;
+    EXPECT_EQ(fresh.registry.StringValue("S\\B", "M"), "W") << total;
+  }
+}
+
+TEST_F(ScriptTest, LongLineTailIsNeverTakenForNewFields) {
+  // Cut after a fixed number of bytes, the tail of this value would read as a new entry
+  // (key path "aaa...\\x", value name M, data W).
+  const std::string value = std::string(1100, 'a') + "\\x";
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"" + value + "\" \"M\" \"W\"\n"), 0);
+  EXPECT_EQ(Applied(), Entries{"S\\A|N|" + value});
+}
+
+TEST_F(ScriptTest, MemoryFollowsTheLongestLineNotTheFile) {
+  std::string content;
+  for (int i = 0; i < 300; ++i) {
+    content += "\"S\\A\" \"N" + std::to_string(i) + "\" \"" + std::string(900, 'd') + "\"\n";
+  }
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, content), 0);
+  EXPECT_EQ(fake.log.Count("RegSetValueExA"), 300u);
+  std::size_t largest = 0;
+  for (const fakes::Call& call : fake.log.calls()) {
+    if (call.name == "HeapAlloc")
+      largest = std::max<std::size_t>(largest, std::stoul(call.arguments));
+  }
+  EXPECT_LE(largest, 2048u);
+  EXPECT_GT(largest, 0u);
+  ExpectNothingLeft();
+}
+
+// ---- NUL bytes, double-byte characters ----
+
+TEST_F(ScriptTest, NulByteEndsTheLineItStandsIn) {
+  const std::string content = "\"S\\A\" \"N\" \"ab\0cd\" \"S\\C\" \"X\" \"Y\"\n"s +
+                              "\0\"S\\Z\" \"Z\" \"Z\"\n"s + "\"S\\B\" \"M\" \"W\"\n";
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, content), 0);
+  EXPECT_EQ(Applied(), (Entries{"S\\A|N|ab", "S\\B|M|W"}));
+  ExpectNothingLeft();
+}
+
+TEST_F(ScriptTest, LongLineWithANulBytePastTheFirstRead) {
+  const std::string content = "\"S\\A\" \"N\" \"" + std::string(3000, 'v') + std::string(1, '\0') +
+                              "tail\"\n\"S\\B\" \"M\" \"W\"\n";
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, content), 0);
+  EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), std::string(3000, 'v'));
+  EXPECT_EQ(fake.registry.StringValue("S\\B", "M"), "W");
+}
+
+TEST_F(ScriptTest, BackslashAsATrailByteDoesNotMakeAKeyPath) {
+  fake.codePage.UseShiftJis();
+  EXPECT_EQ(RunFile(ScriptMode::SetValues,
+                    "\"\x95\x5c\" \"N\" \"V\"\n\"SOFTWARE\\\x95\x5c\" \"\x95\x5c\" \"\x95\x5c\"\n"),
+            0);
+  EXPECT_EQ(fake.log.Count("RegSetValueExA"), 1u);
+  EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\\x95\x5c", "\x95\x5c"), "\x95\x5c");
+  EXPECT_EQ(fake.registry.SubkeyNames("SOFTWARE"), std::vector<std::string>{"\x95\x5c"});
+}
+
+TEST_F(ScriptTest, QuoteAsATrailByteDoesNotSeparate) {
+  fake.codePage.SetLeadByte(0xA0);
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\xA0\"x\" \"V\"\n"), 0);
+  EXPECT_EQ(fake.registry.StringValue("S\\A", "N\xA0\"x"), "V");
+}
+
+TEST_F(ScriptTest, LeadByteAtTheEndOfALineStaysOneByte) {
+  fake.codePage.UseShiftJis();
+  EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"V\x95"), 0);
+  EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "V\x95");
+}
+
+// ---- failures: memory and every call in turn ----
+
+TEST_F(ScriptTest, MemoryFailureStopsTheScriptWithTheFailureCodeOfTheMode) {
+  for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
+    for (int occurrence = 0; occurrence < 6; ++occurrence) {
+      fakes::FakePlatform fresh;
+      fresh.files.AddFile("f", std::string("\"S\\A\" \"N\" \"V\"\n\"S\\B\" \"M\" \"") +
+                                   std::string(3000, 'w') + "\"\n");
+      fresh.registry.PutString("S\\A", "N", "old");
+      fresh.registry.PutString("S\\B", "M", "old");
+      fresh.log.Fail("HeapAlloc", fakes::kDefaultFault, occurrence);
+      const int result = mode == ScriptMode::SetValues
+                             ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
+                             : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
+      const bool allocationFailed =
+          fresh.log.Count("HeapAlloc") > static_cast<std::size_t>(occurrence);
+      const int failure = mode == ScriptMode::SetValues ? 5 : 6;
+      EXPECT_EQ(result, allocationFailed ? failure : 0) << occurrence;
+      EXPECT_EQ(fresh.OpenHandles(), 0);
+      EXPECT_EQ(fresh.memory.LiveBlocks(), 0u);
+      EXPECT_EQ(fresh.console.output, "");
+    }
+  }
+}
+
+TEST_F(ScriptTest, AnyFailingCallGivesADefinedResultAndLeavesNothingOpen) {
+  fakes::FakePlatform probe;
+  probe.files.AddFile("f", kExample);
+  ASSERT_EQ(mordelt::SetValuesFromScriptFile(probe.platform, "f"), 0);
+  const std::size_t calls = probe.log.calls().size();
+  for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
+    for (std::size_t position = 0; position < calls; ++position) {
+      fakes::FakePlatform fresh;
+      fresh.files.AddFile("f", kExample);
+      fresh.log.FailAt(position);
+      const int result = mode == ScriptMode::SetValues
+                             ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
+                             : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
+      EXPECT_TRUE(result == 0 || result == (mode == ScriptMode::SetValues ? 5 : 6)) << position;
+      EXPECT_EQ(fresh.OpenHandles(), 0) << position;
+      EXPECT_EQ(fresh.memory.LiveBlocks(), 0u) << position;
+    }
+  }
+}
+
+}  // namespace

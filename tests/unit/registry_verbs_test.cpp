@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mordelt/dispatcher.h"
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage:Mordelt.exe  -int [OPTION]\n"
+    "-int - if regestry val is  integer:\n"
+    "Options:\n"
+    " -add <path in registry> <key's name> <value>\n"
+    " -delete <path in registry> <key's name> \n";
+
+// Runs a command line already cut into its entries (each writable, as the splitter gives them).
+common::CommandResult Dispatch(fakes::FakePlatform& fake, std::vector<std::string> entries) {
+  std::vector<char*> table;
+  for (std::string& entry : entries) table.push_back(entry.data());
+  return mordelt::DispatchCommand(fake.platform, table.data(), static_cast<int>(table.size()));
+}
+
+void ExpectUsageWithoutRegistryCall(fakes::FakePlatform& fake, std::vector<std::string> entries) {
+  const common::CommandResult result = Dispatch(fake, entries);
+  EXPECT_EQ(result.exitCode, 1) << entries[0];
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess) << entries[0];
+  EXPECT_EQ(fake.console.output, kUsage) << entries[0];
+  EXPECT_TRUE(fake.log.calls().empty()) << entries[0];
+}
+
+TEST(RegistryVerbsTest, AddAndItsPrefixesSetTheValueAndEndTheProcess) {
+  for (const char* verb : {"-add", "-addition", "-add-anything"}) {
+    fakes::FakePlatform fake;
+    const common::CommandResult result = Dispatch(fake, {verb, "SOFTWARE\\K", "N", "V", "extra"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::ExitProcess) << verb;
+    EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\K", "N"), "V") << verb;
+    EXPECT_EQ(fake.console.output, "");
+  }
+}
+
+TEST(RegistryVerbsTest, AddPassesOnFive) {
+  fakes::FakePlatform fake;
+  fake.log.Fail("RegSetValueExA");
+  const common::CommandResult result = Dispatch(fake, {"-add", "K\\A", "N", "V"});
+  EXPECT_EQ(result.exitCode, 5);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
+}
+
+TEST(RegistryVerbsTest, DeleteRemovesTheSubkeyAndEndsTheProcess) {
+  fakes::FakePlatform fake;
+  fake.registry.AddKey("SOFTWARE\\K\\Leaf");
+  common::CommandResult result = Dispatch(fake, {"-delete", "SOFTWARE\\K", "Leaf"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
+  EXPECT_FALSE(fake.registry.KeyExists("SOFTWARE\\K\\Leaf"));
+  result = Dispatch(fake, {"-deleted", "SOFTWARE\\K", "Leaf"});
+  EXPECT_EQ(result.exitCode, 6);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(RegistryVerbsTest, RegfileAndItsPrefixesRunTheScriptInSetModeAndReturn) {
+  for (const char* verb : {"-reg", "-regfile", "-registry"}) {
+    fakes::FakePlatform fake;
+    fake.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n");
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\x.txt"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "V") << verb;
+  }
+  fakes::FakePlatform failing;
+  failing.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n");
+  failing.log.Fail("RegOpenKeyExA");
+  EXPECT_EQ(Dispatch(failing, {"-regfile", "C:\\x.txt"}).exitCode, 5);
+}
+
+TEST(RegistryVerbsTest, DelregfromfileAndItsPrefixRunTheScriptInDeleteModeAndReturn) {
+  for (const char* verb : {"-delregfromfil", "-delregfromfile"}) {
+    fakes::FakePlatform fake;
+    fake.registry.PutString("S\\A", "N", "old");
+    fake.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n\"S\\A\" \"Gone\" \"V\"\n");
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\x.txt"});
+    EXPECT_EQ(result.exitCode, 6) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_FALSE(fake.registry.Value("S\\A", "N").has_value()) << verb;
+    EXPECT_EQ(fake.console.output, "Error: the number of error is 2") << verb;
+  }
+}
+
+TEST(RegistryVerbsTest, DelregkeyfromfileAndItsPrefixRunThePathFileAndReturn) {
+  for (const char* verb : {"-delregkeyfrom", "-delregkeyfromfile"}) {
+    fakes::FakePlatform fake;
+    fake.registry.PutString("S\\A", "N", "old");
+    fake.files.AddFile("C:\\y.txt", "S\\A\\N\n");
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\y.txt"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_FALSE(fake.registry.Value("S\\A", "N").has_value()) << verb;
+  }
+}
+
+TEST(RegistryVerbsTest, FileVerbsReturnZeroForAMissingFile) {
+  for (const char* verb : {"-regfile", "-delregfromfile", "-delregkeyfromfile"}) {
+    fakes::FakePlatform fake;
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\none.txt"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_EQ(fake.console.output, "") << verb;
+  }
+}
+
+TEST(RegistryVerbsTest, TooFewArgumentsDrawTheUsageTextWithoutARegistryCall) {
+  {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {"-add", "K\\A", "N"});
+  }
+  {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {"-addition"});
+  }
+  {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {"-delete", "K\\A"});
+  }
+  for (const char* verb : {"-reg", "-registry", "-delregfromfil", "-delregkeyfrom"}) {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {verb});
+  }
+}
+
+}  // namespace

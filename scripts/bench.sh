@@ -92,7 +92,8 @@ echo "bench: start-up and device walk, $runs runs each" >&2
 
 # ---------------------------------------------------------------------------
 # "-regfile": the registry commands' benchmark program, run several times.
-# Each run prints seconds for Mordelt -regfile, reg import and the floor.
+# Each run (one round) prints seconds for Mordelt -regfile, reg import and the
+# floor; the figures here are the median, minimum and maximum over the runs.
 # ---------------------------------------------------------------------------
 regfile_label="-regfile, $entries entries"
 import_label="reg import of the same $entries values"
@@ -102,7 +103,7 @@ if [[ -f $bin/regfile_bench.exe ]]; then
   mkdir -p "$work/regfile"
   for ((i = 0; i < regfile_runs; i++)); do
     "$WINE64" "$bin/regfile_bench.exe" "$(to_windows "$bin/Mordelt.exe")" \
-      "$(to_windows "$work/regfile")" "$entries" | tr -d '\r'
+      "$(to_windows "$work/regfile")" "$entries" 1 | tr -d '\r'
   done >"$work/regfile.txt"
   # Lines: "<label padded to 44> <seconds> s <rate> entries/s  (values found F/N, exit code C)"
   awk -F'\t' -v entries="$entries" -v r="$regfile_label" -v i="$import_label" -v f="$floor_label" '

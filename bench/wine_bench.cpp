@@ -4,17 +4,15 @@
 //
 //   wine_bench.exe [RUNS]
 //
-// Finds Mordelt.exe, floor_return.exe and floor_window.exe beside itself. Every figure is the
-// median of RUNS runs (default 21) with the minimum and the maximum; the programs compared in
-// one row group are run in turn, one run of each per round, so that a slow phase of the machine
-// weighs on all of them alike. Ratios are taken between medians of this same run.
+// Finds Mordelt.exe, floor_return.exe, floor_window.exe and floor_walk.exe beside itself. Every
+// figure is the median of RUNS runs (default 21) with the minimum and the maximum; the programs
+// compared in one row group are run in turn, one run of each per round, so that a slow phase of
+// the machine weighs on all of them alike. Ratios are taken between medians of this same run.
 //
 // Output: one line per row, fields separated by tabs, for scripts/bench.sh to lay out:
 //   row <TAB> measurement <TAB> runs <TAB> median <TAB> min <TAB> max <TAB> comparison
 //   na  <TAB> measurement <TAB> reason
 #include <windows.h>
-// (after windows.h)
-#include <setupapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +21,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "bench/device_walk.h"
 
 namespace {
 
@@ -153,70 +153,6 @@ bool BenchValueIs(const char* name, const char* data) {
 }
 
 // ---------------------------------------------------------------------------
-// The device walk of "-hwid", written directly against SetupAPI: every present device of every
-// class, its hardware and compatible identifiers read into an 8194-byte area and each tested for
-// the pattern's text at its end, ignoring ASCII case.
-// ---------------------------------------------------------------------------
-
-bool EndsWithIgnoringCase(const char* identifier, const char* tail) {
-  const std::size_t a = std::strlen(identifier);
-  const std::size_t b = std::strlen(tail);
-  if (a < b) return false;
-  const char* s = identifier + (a - b);
-  for (std::size_t i = 0; i < b; ++i) {
-    char x = s[i];
-    char y = tail[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// Whether some identifier of the list property ends with `tail`.
-bool PropertyMatches(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, const char* tail) {
-  std::vector<char> buffer(8194);
-  DWORD type = 0;
-  DWORD required = 0;
-  if (!SetupDiGetDeviceRegistryPropertyA(set, device, property, &type,
-                                         reinterpret_cast<BYTE*>(buffer.data()), 8192, &required)) {
-    return false;
-  }
-  buffer[std::min<DWORD>(required, 8192)] = '\0';
-  buffer[std::min<DWORD>(required, 8192) + 1] = '\0';
-  for (const char* entry = buffer.data(); *entry != '\0'; entry += std::strlen(entry) + 1) {
-    if (EndsWithIgnoringCase(entry, tail)) return true;
-  }
-  return false;
-}
-
-// Walks the present devices; returns the number walked, or -1 when the set cannot be made.
-// *matched tells whether a device matched.
-int WalkPresentDevices(const char* tail, bool* matched) {
-  *matched = false;
-  HDEVINFO set = SetupDiGetClassDevsExA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES,
-                                        nullptr, nullptr, nullptr);
-  if (set == INVALID_HANDLE_VALUE) return -1;
-  SP_DEVINFO_LIST_DETAIL_DATA_A detail = {};
-  detail.cbSize = sizeof detail;
-  SetupDiGetDeviceInfoListDetailA(set, &detail);
-  int walked = 0;
-  SP_DEVINFO_DATA device = {};
-  device.cbSize = sizeof device;
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-    ++walked;
-    const bool hardware = PropertyMatches(set, &device, SPDRP_HARDWAREID, tail);
-    const bool compatible = PropertyMatches(set, &device, SPDRP_COMPATIBLEIDS, tail);
-    if (hardware || compatible) {
-      *matched = true;
-      break;
-    }
-  }
-  SetupDiDestroyDeviceInfoList(set);
-  return walked;
-}
-
-// ---------------------------------------------------------------------------
 // Row groups.
 // ---------------------------------------------------------------------------
 
@@ -312,43 +248,45 @@ void StartUpRows(const std::string& dir, int runs) {
 void DeviceWalkRows(const std::string& dir, int runs) {
   const std::string mordelt = dir + "\\Mordelt.exe";
   // No device has an identifier that ends with this text, so every device is walked.
-  const char kTail[] = "NO\\SUCH_DEVICE_9F3A";
-  const std::string hwid = "-hwid*#NO\\SUCH_DEVICE_9F3A";
+  const std::string hwid = std::string("-hwid*#") + bench::NoSuchDeviceTail();
 
   bool matched = false;
-  const int devices = WalkPresentDevices(kTail, &matched);
+  const int devices = bench::WalkPresentDevices(bench::NoSuchDeviceTail(), &matched);
   std::vector<Candidate> candidates = {
       {"-hwid, pattern that matches nothing (full walk)", mordelt, hwid, 4},
-      {"start-up: Mordelt, empty command line (again)", mordelt, "", 0},
+      {"floor: hidden window + the same walk against SetupAPI", dir + "\\floor_walk.exe", "", 4},
   };
   TimeInTurn(candidates, runs, nullptr);
 
   std::vector<double> walks;
   for (int round = 0; round < runs && devices >= 0; ++round) {
     const double start = Now();
-    WalkPresentDevices(kTail, &matched);
+    bench::WalkPresentDevices(bench::NoSuchDeviceTail(), &matched);
     walks.push_back(Now() - start);
   }
   const Summary hwidSummary = Summarize(candidates[0].seconds);
-  const Summary emptySummary = Summarize(candidates[1].seconds);
+  const Summary floorSummary = Summarize(candidates[1].seconds);
   const Summary walkSummary = Summarize(walks);
-  const std::string walkName =
-      "floor: the same walk against SetupAPI, in process (" + std::to_string(devices) + " devices)";
 
   if (candidates[0].failed) {
     PrintUnavailable(candidates[0].measurement, candidates[0].failure);
-  } else if (candidates[1].failed || devices < 0) {
-    PrintRow(candidates[0].measurement, hwidSummary, "");
   } else {
-    const double walkPart = hwidSummary.median - emptySummary.median;
     PrintRow(candidates[0].measurement, hwidSummary,
-             "start-up + " + Milliseconds(walkPart) + " = start-up + " +
-                 Ratio(walkPart, walkSummary.median) + " x the direct walk");
+             candidates[1].failed
+                 ? std::string()
+                 : Ratio(hwidSummary.median, floorSummary.median) + " x the walk floor");
   }
+  if (candidates[1].failed) {
+    PrintUnavailable(candidates[1].measurement, candidates[1].failure);
+  } else {
+    PrintRow(candidates[1].measurement, floorSummary, "reference");
+  }
+  const std::string walkName =
+      "the walk alone, inside one process (" + std::to_string(devices) + " present devices)";
   if (devices < 0) {
     PrintUnavailable(walkName, "SetupDiGetClassDevsExA failed");
   } else {
-    PrintRow(walkName, walkSummary, "reference");
+    PrintRow(walkName, walkSummary, "part of both figures above");
   }
 }
 

@@ -16,7 +16,8 @@
 #   - "-regfile" with 10,000 entries next to "reg import" of the same values and
 #     the same registry calls made in one process (tests/bench/regfile_bench.cpp);
 #   - "-hwid" with a pattern that matches nothing, next to the same walk of the
-#     device tree written directly against SetupAPI (bench/wine_bench.cpp);
+#     device tree written directly against SetupAPI, in a program with the same
+#     hidden window (bench/floor_walk.cpp) and alone inside one process;
 # natively (a Release build in build/bench/native):
 #   - MatchIdentifier calls per second (bench/match_identifier_bench.cpp);
 # and the size of each shipped executable, 32- and 64-bit.
@@ -55,7 +56,7 @@ started=$SECONDS
 # ---------------------------------------------------------------------------
 echo "bench: building (log in $log)" >&2
 cmake --preset win64 >>"$log" 2>&1
-win64_targets=(Mordelt setup floor_return floor_window wine_bench)
+win64_targets=(Mordelt setup floor_return floor_window floor_walk wine_bench)
 if [[ -f tests/bench/regfile_bench.cpp ]]; then
   win64_targets+=(regfile_bench)
 fi
@@ -66,7 +67,7 @@ native_bench=""
 if [[ -f mordelt/identifier_pattern.h ]]; then
   cmake --preset native -B "$work/native" -DCMAKE_BUILD_TYPE=Release >>"$log" 2>&1
   cmake --build "$work/native" -j2 --target match_identifier_bench >>"$log" 2>&1
-  native_bench="$work/native/bench/match_identifier_bench"
+  native_bench="$work/native/bin/match_identifier_bench"
 fi
 
 # ---------------------------------------------------------------------------
@@ -95,8 +96,9 @@ echo "bench: start-up and device walk, $runs runs each" >&2
 # Each run (one round) prints seconds for Mordelt -regfile, reg import and the
 # floor; the figures here are the median, minimum and maximum over the runs.
 # ---------------------------------------------------------------------------
-regfile_label="-regfile, $entries entries"
-import_label="reg import of the same $entries values"
+with_commas() { sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$1"; }
+regfile_label="-regfile, $(with_commas "$entries") entries"
+import_label="reg import of the same $(with_commas "$entries") values"
 floor_label="floor: the same registry calls in one process"
 if [[ -f $bin/regfile_bench.exe ]]; then
   echo "bench: -regfile with $entries entries, $regfile_runs runs" >&2

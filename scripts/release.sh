@@ -40,6 +40,7 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 
+bash "$root/scripts/install-deps.sh" >&2
 umask 022
 export TZ=UTC LC_ALL=C
 commit=$(git -C "$root" rev-parse --verify "$revision^{commit}")

@@ -313,8 +313,21 @@ class ExampleRun {
       RunProgram(step);
       return;
     }
+    std::string started;
+    if (manual::IsStartWait(step.command, &started)) {
+      StartAndWait(step, started);
+      return;
+    }
     const std::vector<std::string> words = manual::Words(step.command);
-    if (words.size() == 2 && words[0] == "type") {
+    if (step.command == "echo %ERRORLEVEL%") {
+      if (!hasExitCode_) {
+        Fail("echo %ERRORLEVEL% follows no start /wait");
+      } else {
+        CHECK_AT(where_, step.shown.size() == 1);
+        if (!step.shown.empty()) CHECK_EQ_AT(where_, step.shown[0], std::to_string(lastExitCode_));
+        ++tally_.checks;
+      }
+    } else if (words.size() == 2 && words[0] == "type") {
       TypeFile(words[1], step.shown);
     } else if (words.size() >= 2 && words[0] == "dir" && words[1] == "/b") {
       ListFiles(step.shown);
@@ -329,6 +342,27 @@ class ExampleRun {
     } else {
       Fail("the examples do not know this command: " + step.command);
     }
+  }
+
+  // "start /wait PROGRAM TEXT": the program runs to its end and shows nothing; its exit code is
+  // what a following "echo %ERRORLEVEL%" shows.
+  void StartAndWait(const manual::Step& step, const std::string& command) {
+    std::string program;
+    std::string text;
+    if (!manual::IsProgramCommand(command, &program, &text) || !step.shown.empty()) {
+      Fail("start /wait runs Mordelt.exe or setup.exe and shows nothing: " + step.command);
+      return;
+    }
+    programSeen_ = true;
+    ++tally_.programRuns;
+    const RunResult result =
+        conformance::Run(program == "Mordelt.exe" ? MordeltExe() : SetupExe(), text, dir_.path());
+    if (!result.started || result.timed_out) {
+      Fail("the program did not start or did not end");
+      return;
+    }
+    hasExitCode_ = true;
+    lastExitCode_ = result.exit_code;
   }
 
   void RunProgram(const manual::Step& step) {
@@ -373,8 +407,11 @@ class ExampleRun {
 
     programSeen_ = true;
     ++tally_.programRuns;
+    RunOptions options;
+    options.current_dir = dir_.path();
+    if (!expected.outputFile.empty()) options.stdout_file = dir_.File(expected.outputFile);
     const RunResult result =
-        conformance::Run(isMordelt ? MordeltExe() : SetupExe(), expected.text, dir_.path());
+        conformance::Run(isMordelt ? MordeltExe() : SetupExe(), expected.text, options);
     if (!result.started) {
       Fail("the program did not start, error " + std::to_string(result.start_error));
       return;
@@ -568,6 +605,8 @@ class ExampleRun {
   TempDir dir_;
   Location where_{kManualFile, 0};
   bool programSeen_ = false;  // a Mordelt.exe or setup.exe step came before
+  bool hasExitCode_ = false;  // a "start /wait" step came before
+  DWORD lastExitCode_ = 0;    // its exit code
 };
 
 CONFORMANCE_TEST(ManualExamples) {

@@ -10,6 +10,7 @@
 //   type FILE                           the file's lines
 //   dir /b                              the names of the current directory's files
 //   attrib +r FILE, reg add ..., reg query ...
+//   start /wait PROGRAM TEXT, then echo %ERRORLEVEL%; "> FILE" after a program's text
 #ifndef TESTS_CONFORMANCE_MANUAL_TRANSCRIPT_H_
 #define TESTS_CONFORMANCE_MANUAL_TRANSCRIPT_H_
 
@@ -45,6 +46,7 @@ struct ProgramStep {
   bool hasStarts = false;  // a "starts:" line is there
   std::string starts;      // what follows "starts: "; "nothing" when nothing is started
   std::string error;       // not empty when the lines do not read as a run
+  std::string outputFile;  // "TEXT > FILE": the file that receives the standard output
 };
 
 inline const char* const kNoLineEnd = "[no line end]";
@@ -136,12 +138,26 @@ inline bool IsProgramCommand(const std::string& command, std::string* program, s
   return false;
 }
 
+// Whether the command is "start /wait COMMAND", as cmd.exe runs a program and waits for it;
+// sets *command.
+inline bool IsStartWait(const std::string& line, std::string* command) {
+  const std::string prefix = "start /wait ";
+  if (line.compare(0, prefix.size(), prefix) != 0) return false;
+  *command = line.substr(prefix.size());
+  return true;
+}
+
 // Reads the lines that a program step shows.
 inline ProgramStep ReadProgramStep(const Step& step) {
   ProgramStep run;
   if (!IsProgramCommand(step.command, &run.program, &run.text)) {
     run.error = "not a program command";
     return run;
+  }
+  const std::size_t redirect = run.text.rfind(" > ");
+  if (redirect != std::string::npos) {
+    run.outputFile = run.text.substr(redirect + 3);
+    run.text.erase(redirect);
   }
   std::vector<std::string> lines;
   std::vector<bool> lineEnds;

@@ -176,6 +176,20 @@ TEST(ManualTranscript, RefusesStepsThatDoNotReadAsARun) {
   EXPECT_EQ(manual::ReadProgramStep(step).error, "");
 }
 
+TEST(ManualTranscript, ReadsRedirectsAndStartWait) {
+  manual::Step step;
+  step.command = "Mordelt.exe -int > usage.txt";
+  step.shown = {"exit code 1"};
+  const manual::ProgramStep run = manual::ReadProgramStep(step);
+  EXPECT_EQ(run.error, "");
+  EXPECT_EQ(run.text, "-int");
+  EXPECT_EQ(run.outputFile, "usage.txt");
+  std::string command;
+  EXPECT_TRUE(manual::IsStartWait("start /wait Mordelt.exe -rescan", &command));
+  EXPECT_EQ(command, "Mordelt.exe -rescan");
+  EXPECT_FALSE(manual::IsStartWait("Mordelt.exe -rescan", &command));
+}
+
 TEST(ManualTranscript, SplitsToolCommandsIntoWords) {
   EXPECT_EQ(manual::Words("reg query \"HKLM\\SOFTWARE\\Example Tools\" /v \"Install Dir\""),
             (std::vector<std::string>{"reg", "query", "HKLM\\SOFTWARE\\Example Tools", "/v",

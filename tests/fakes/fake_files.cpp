@@ -96,6 +96,7 @@ int FakeFiles::fclose(platform::TextFileHandle file) {
   const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(file);
   const auto fault = log_.Record("fclose", "stream#" + std::to_string(handle));
   const std::size_t closed = streams_.erase(handle);
+  if (closed == 0) ++badCloses_;
   if (fault || closed == 0) return kEof;
   return 0;
 }
@@ -140,7 +141,7 @@ bool FakeFiles::SetFileAttributesA(const char* path, std::uint32_t attributes) {
 bool FakeFiles::DeleteFileA(const char* path) {
   if (log_.Record("DeleteFileA", Quote(path))) return false;
   const Entry* entry = Find(path);
-  if (entry == nullptr ||
+  if (entry == nullptr || entry->locked ||
       (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
     return false;
   }
@@ -175,6 +176,7 @@ bool FakeFiles::FindClose(platform::FindHandle search) {
   const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(search);
   const auto fault = log_.Record("FindClose", "find#" + std::to_string(handle));
   const std::size_t closed = searches_.erase(handle);
+  if (closed == 0) ++badCloses_;
   return !fault && closed == 1;
 }
 
@@ -193,6 +195,11 @@ void FakeFiles::RemoveFile(const std::string& name) {
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
                                 [&](const Entry& entry) { return SameName(entry.name, name); }),
                  entries_.end());
+}
+
+void FakeFiles::Lock(const std::string& name) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) entry->locked = true;
 }
 
 bool FakeFiles::Exists(const std::string& name) const { return Find(name) != nullptr; }

@@ -15,7 +15,6 @@
 #include "common/app_shell.h"
 #include "setup/launch_sequence.h"
 #include "tests/conformance/manual_transcript.h"
-#include "tests/fakes/fake_directory.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
@@ -57,13 +56,10 @@ void CheckSetupStep(const manual::Step& step, const std::vector<std::string>& fi
   ASSERT_EQ(expected.error, "");
 
   fakes::FakePlatform fake;
-  fakes::FakeDirectory directory{fake.log};
-  for (const std::string& name : files) directory.entries.push_back({name, 0x20});
-  platform::Platform platform{fake.memory,   fake.console, fake.codePage,  fake.windows,
-                              fake.registry, directory,    fake.processes, fake.devices};
+  for (const std::string& name : files) fake.files.AddFile(name, "");
   common::ShellState shell;
   const common::CommandResult result = common::RunStartupSequence(
-      platform, shell, nullptr, expected.text.c_str(), 1, setup::kSetupProgram);
+      fake.platform, shell, nullptr, expected.text.c_str(), 1, setup::kSetupProgram);
 
   EXPECT_EQ(static_cast<unsigned long>(result.exitCode), expected.exitCode);
   EXPECT_EQ(fake.console.output, WithLineFeeds(expected.output));
@@ -76,7 +72,7 @@ void CheckSetupStep(const manual::Step& step, const std::vector<std::string>& fi
     EXPECT_EQ(*fake.processes.creations[0].applicationName,
               fake.processes.systemDirectory + "\\msiexec.exe");
   }
-  EXPECT_EQ(fake.OpenHandles() + directory.OpenHandles(), 0);
+  EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
 TEST(ManualSetupExamples, EveryExampleShowsWhatSetupDoes) {

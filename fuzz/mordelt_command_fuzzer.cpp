@@ -176,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::Require(fake.memory.LiveBlocks() == fuzzing::AllocationsBefore(fake.log, "LoadStringA"),
                    "blocks other than the argument table's are live");
   fuzzing::Require(fake.memory.BadFrees() == 0, "a block was freed that was not live");
-  fuzzing::Require(fake.processes.badCloses == 0, "a handle was closed that was not open");
+  fuzzing::Require(fake.processes.badCloses == 0 && fake.files.BadCloses() == 0,
+                   "a handle was closed that was not open");
 
   bool anyFailed = false;
   bool splitFailed = false;

@@ -175,6 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::Require(fake.OpenHandles() == 0, "a stream or key is left open");
   fuzzing::Require(fake.memory.LiveBlocks() == 0, "a block is left allocated");
   fuzzing::Require(fake.memory.BadFrees() == 0, "a block was freed that was not live");
+  fuzzing::Require(fake.files.BadCloses() == 0, "a stream was closed that was not open");
 
   // Texts: only the deletion message, for the value call that failed, and only at the end.
   std::string expectedOutput;

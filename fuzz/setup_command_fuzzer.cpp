@@ -15,7 +15,6 @@
 #include "common/app_shell.h"
 #include "fuzz/fuzz_support.h"
 #include "setup/launch_sequence.h"
-#include "tests/fakes/fake_directory.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
@@ -80,6 +79,15 @@ Expected ReferenceLaunch(const std::vector<std::string>& entries,
   return {0, "", command};
 }
 
+// Whether a directory search for "*.msi" reports `name`: no directory part, and ".msi" at its
+// end in any letter case.
+bool IsPackageOfTheCurrentDirectory(const std::string& name) {
+  if (name.find_first_of("\\/:") != std::string::npos || name.size() < 4) return false;
+  std::string end = name.substr(name.size() - 4);
+  for (char& c : end) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return end == ".msi";
+}
+
 bool IsOwnText(const std::string& output) {
   for (const char* text : {"", kUsage, kInstallWithUninstall, kUninstallWithInstall, kNoMsiFile,
                            kNoLogFile, kCommandTooLong}) {
@@ -93,9 +101,7 @@ bool IsOwnText(const std::string& output) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   fakes::FakePlatform fake;
-  fakes::FakeDirectory directory(fake.log);
-  platform::Platform platform{fake.memory,   fake.console, fake.codePage,  fake.windows,
-                              fake.registry, directory,    fake.processes, fake.devices};
+  const platform::Platform& platform = fake.platform;
   if (input.ConsumeBool()) fake.codePage.UseShiftJis();
 
   // The current directory: a few entries, most of them packages.
@@ -104,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string name = input.ConsumeRandomLengthString(300);
     name = name.c_str();
     if (input.ConsumeBool()) name += ".msi";
-    directory.entries.push_back({name, 0x20});
+    fake.files.AddDirectoryEntry(name);
   }
   // The system directory: usual, unknown (GetSystemDirectoryA gives 0), or long.
   switch (input.ConsumeIntegralInRange<int>(0, 3)) {
@@ -134,9 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::Require(result.exitCode == 0 || result.exitCode == 1,
                    "exit code " + std::to_string(result.exitCode));
   fuzzing::Require(IsOwnText(output), "text that is not setup's: " + output);
-  fuzzing::Require(fake.OpenHandles() == 0 && directory.OpenHandles() == 0,
-                   "a handle or search is left open");
-  fuzzing::Require(fake.processes.badCloses == 0 && directory.badCloses == 0,
+  fuzzing::Require(fake.OpenHandles() == 0, "a handle or search is left open");
+  fuzzing::Require(fake.processes.badCloses == 0 && fake.files.BadCloses() == 0,
                    "a handle was closed that was not open");
   fuzzing::Require(fake.memory.BadFrees() == 0, "a block was freed that was not live");
   fuzzing::Require(fake.memory.LiveBlocks() == fuzzing::AllocationsBefore(fake.log, "LoadStringA"),
@@ -149,9 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> entries =
       fuzzing::ReferenceSplit(fake.codePage, commandLine, '-', true);
   std::optional<std::string> package;
-  for (const fakes::FakeDirectory::Entry& entry : directory.entries) {
-    if (fakes::FakeDirectory::Matches("*.msi", entry.name.c_str())) {
-      package = entry.name.substr(0, platform::kMaxPath - 1);
+  for (const std::string& name : fake.files.Names()) {
+    if (IsPackageOfTheCurrentDirectory(name)) {
+      package = name.substr(0, platform::kMaxPath - 1);
       break;
     }
   }

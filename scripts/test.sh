@@ -7,6 +7,8 @@
 #           (FUZZ_SMOKE_SECONDS, default 30)
 #   win32   the shipped 32-bit programs: subsystem, imports and resources
 #   win64   the same checks for x86-64, then the conformance tests under Wine
+# and then builds the release package twice and compares the bytes
+# (scripts/check-reproducible.sh; about two minutes on two cores).
 # Exits non-zero when anything fails.
 set -uo pipefail
 
@@ -60,6 +62,11 @@ run_preset native
 run_preset fuzz
 run_preset win32
 run_preset win64
+
+echo "==> release: reproducible build"
+if ! bash scripts/check-reproducible.sh 2>&1 | tee "$logs/reproducible.log"; then
+  failed_steps+=("reproducible release")
+fi
 
 echo
 echo "test.sh: finished in $((SECONDS - started)) s"

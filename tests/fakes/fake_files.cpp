@@ -99,6 +99,7 @@ int FakeFiles::fclose(platform::TextFileHandle file) {
   const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(file);
   const auto fault = log_.Record("fclose", "stream#" + std::to_string(handle));
   const std::size_t closed = streams_.erase(handle);
+  if (closed == 0) ++badCloses_;
   if (fault || closed == 0) return kEof;
   return 0;
 }
@@ -156,7 +157,8 @@ bool FakeFiles::DeleteFileA(const char* path) {
   }
   const Entry* entry = Find(path);
   if (entry == nullptr) return Fail(platform::kNoSuchFile);
-  if ((entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
+  if (entry->locked ||
+      (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
     return Fail(kErrorAccessDenied);
   }
   RemoveFile(path);
@@ -195,6 +197,7 @@ bool FakeFiles::FindClose(platform::FindHandle search) {
   const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(search);
   const auto fault = log_.Record("FindClose", "find#" + std::to_string(handle));
   const std::size_t closed = searches_.erase(handle);
+  if (closed == 0) ++badCloses_;
   return !fault && closed == 1;
 }
 
@@ -213,6 +216,11 @@ void FakeFiles::RemoveFile(const std::string& name) {
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
                                 [&](const Entry& entry) { return SameName(entry.name, name); }),
                  entries_.end());
+}
+
+void FakeFiles::Lock(const std::string& name) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) entry->locked = true;
 }
 
 bool FakeFiles::Exists(const std::string& name) const { return Find(name) != nullptr; }

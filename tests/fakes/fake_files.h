@@ -28,12 +28,15 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMA
 //
 // Kernel calls: CopyFileA copies bytes and attributes (false: source missing or a directory,
 // destination exists and failIfExists, or destination read-only or a directory); DeleteFileA
-// refuses a missing file, a directory and a read-only file; GetFileAttributesA gives
-// kInvalidFileAttributes for a missing name; SetFileAttributesA stores the attributes (false when
-// missing). FindFirstFileA(pattern) reports the first entry, in the order the entries were added,
-// whose directory equals the pattern's (the text up to its last "\\", "/" or ":") and whose file
-// name matches the pattern's last part ("*" any run, "?" any one character, case ignored); it
-// reports the file name without the directory. No matching entry: InvalidFindHandle().
+// refuses a missing file, a directory, a read-only file and a file in use (Lock);
+// GetFileAttributesA gives kInvalidFileAttributes for a missing name; SetFileAttributesA stores the
+// attributes (false when missing). FindFirstFileA(pattern) reports the first entry, in the order
+// the entries were added, whose directory equals the pattern's (the text up to its last "\\", "/"
+// or ":") and whose file name matches the pattern's last part ("*" any run, "?" any one character,
+// case ignored); it reports the file name without the directory. No matching entry:
+// InvalidFindHandle(). Only long names are matched: the system may also match a pattern against a
+// file's short (8.3) name, so that "*.msi" finds "a.msix" through "A~1.MSI"; the fake has no short
+// names and does not.
 //
 // A failing kernel call leaves its error for GetLastError ("GetLastError" in the log): no such
 // file 2 (a missing directory part 3), access denied 5 (read-only, a directory, a destination
@@ -75,6 +78,8 @@ class FakeFiles final : public platform::Files {
     AddFile(name, std::string(), attributes);
   }
   void RemoveFile(const std::string& name);
+  // Marks an existing file as in use by another program: DeleteFileA refuses it from now on.
+  void Lock(const std::string& name);
   bool Exists(const std::string& name) const;
   std::string Content(const std::string& name) const;       // "" when missing
   std::uint32_t Attributes(const std::string& name) const;  // kInvalidFileAttributes when missing
@@ -83,12 +88,15 @@ class FakeFiles final : public platform::Files {
   int OpenStreams() const { return static_cast<int>(streams_.size()); }
   int OpenSearches() const { return static_cast<int>(searches_.size()); }
   int OpenHandles() const { return OpenStreams() + OpenSearches(); }
+  // fclose / FindClose calls given a handle that was not open (never opened, or closed before).
+  int BadCloses() const { return badCloses_; }
 
  private:
   struct Entry {
     std::string name;
     std::string content;
     std::uint32_t attributes;
+    bool locked = false;
   };
   struct Stream {
     std::string text;  // the content as text mode reads it
@@ -110,6 +118,7 @@ class FakeFiles final : public platform::Files {
   std::map<std::uintptr_t, Stream> streams_;
   std::map<std::uintptr_t, std::string> searches_;
   std::uintptr_t nextHandle_ = 1;
+  int badCloses_ = 0;
 };
 
 }  // namespace fakes

@@ -126,6 +126,33 @@ platform::KeyHandle FakeRegistry::NewHandle(std::vector<std::string> path, std::
   return reinterpret_cast<platform::KeyHandle>(value);
 }
 
+std::string FakeRegistry::OpeningArguments(platform::KeyHandle root, const char* subKey,
+                                           std::uint32_t options, std::uint32_t access) const {
+  return Describe(root) + ", " + Quote(subKey) + ", options " + Hex(options) + ", access " +
+         Hex(access);
+}
+
+std::int32_t FakeRegistry::SubKeyPath(platform::KeyHandle root, const char* subKey,
+                                      std::vector<std::string>* path) const {
+  std::int32_t error = 0;
+  if (Resolve(root, path, &error) == nullptr) return error;
+  if (subKey != nullptr && subKey[0] == '\\') return kErrorBadPathname;
+  for (std::string& part : Split(subKey == nullptr ? "" : subKey)) path->push_back(part);
+  return platform::kErrorSuccess;
+}
+
+FakeRegistry::Key* FakeRegistry::WritableKey(platform::KeyHandle key, std::int32_t* error) const {
+  std::vector<std::string> path;
+  Key* target = Resolve(key, &path, error);
+  if (target == nullptr) return nullptr;
+  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+  if (handle != handles_.end() && (handle->second.access & platform::kKeySetValue) == 0) {
+    *error = platform::kErrorAccessDenied;
+    return nullptr;
+  }
+  return target;
+}
+
 bool FakeRegistry::Denied(const std::vector<std::string>& wanted,
                           const std::vector<std::vector<std::string>>& list) const {
   const std::string folded = Fold(Join(wanted));
@@ -139,14 +166,11 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::KeyHandle root, const char*
                                            platform::KeyHandle* result) {
   *result = nullptr;
   const auto fault =
-      log_.Record("RegCreateKeyExA", Describe(root) + ", " + Quote(subKey) + ", options " +
-                                         Hex(options) + ", access " + Hex(access));
+      log_.Record("RegCreateKeyExA", OpeningArguments(root, subKey, options, access));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
-  std::int32_t error = 0;
-  if (Resolve(root, &path, &error) == nullptr) return error;
-  if (subKey != nullptr && subKey[0] == '\\') return kErrorBadPathname;
-  for (std::string& part : Split(subKey == nullptr ? "" : subKey)) path.push_back(part);
+  const std::int32_t error = SubKeyPath(root, subKey, &path);
+  if (error != platform::kErrorSuccess) return error;
   if (Denied(path, denyCreate_)) return platform::kErrorAccessDenied;
   Create(path);
   *result = NewHandle(std::move(path), access);
@@ -157,15 +181,11 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::KeyHandle root, const char* s
                                          std::uint32_t options, std::uint32_t access,
                                          platform::KeyHandle* result) {
   *result = nullptr;
-  const auto fault =
-      log_.Record("RegOpenKeyExA", Describe(root) + ", " + Quote(subKey) + ", options " +
-                                       Hex(options) + ", access " + Hex(access));
+  const auto fault = log_.Record("RegOpenKeyExA", OpeningArguments(root, subKey, options, access));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
-  std::int32_t error = 0;
-  if (Resolve(root, &path, &error) == nullptr) return error;
-  if (subKey != nullptr && subKey[0] == '\\') return kErrorBadPathname;
-  for (std::string& part : Split(subKey == nullptr ? "" : subKey)) path.push_back(part);
+  const std::int32_t error = SubKeyPath(root, subKey, &path);
+  if (error != platform::kErrorSuccess) return error;
   if (Find(path) == nullptr) return platform::kErrorFileNotFound;
   if ((access & platform::kKeySetValue) != 0 && Denied(path, denySetValue_)) {
     return platform::kErrorAccessDenied;
@@ -181,14 +201,9 @@ std::int32_t FakeRegistry::RegSetValueExA(platform::KeyHandle key, const char* v
       "RegSetValueExA", Describe(key) + ", " + Quote(valueName) + ", type " + std::to_string(type) +
                             ", data " + Bytes(data, size) + ", size " + std::to_string(size));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
-  std::vector<std::string> path;
   std::int32_t error = 0;
-  Key* target = Resolve(key, &path, &error);
+  Key* target = WritableKey(key, &error);
   if (target == nullptr) return error;
-  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(key));
-  if (handle != handles_.end() && (handle->second.access & platform::kKeySetValue) == 0) {
-    return platform::kErrorAccessDenied;
-  }
   const std::string name = valueName == nullptr ? "" : valueName;
   RegistryValue value{type, data == nullptr ? std::string() : std::string(data, data + size)};
   target->values[Fold(name)] = {name, value};
@@ -199,10 +214,8 @@ std::int32_t FakeRegistry::RegDeleteKeyA(platform::KeyHandle key, const char* su
   const auto fault = log_.Record("RegDeleteKeyA", Describe(key) + ", " + Quote(subKey));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
-  std::int32_t error = 0;
-  if (Resolve(key, &path, &error) == nullptr) return error;
-  if (subKey != nullptr && subKey[0] == '\\') return kErrorBadPathname;
-  for (std::string& part : Split(subKey == nullptr ? "" : subKey)) path.push_back(part);
+  const std::int32_t error = SubKeyPath(key, subKey, &path);
+  if (error != platform::kErrorSuccess) return error;
   if (path.empty()) return platform::kErrorAccessDenied;  // the root stays
   Key* victim = Find(path);
   if (victim == nullptr) return platform::kErrorFileNotFound;
@@ -216,14 +229,9 @@ std::int32_t FakeRegistry::RegDeleteKeyA(platform::KeyHandle key, const char* su
 std::int32_t FakeRegistry::RegDeleteValueA(platform::KeyHandle key, const char* valueName) {
   const auto fault = log_.Record("RegDeleteValueA", Describe(key) + ", " + Quote(valueName));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
-  std::vector<std::string> path;
   std::int32_t error = 0;
-  Key* target = Resolve(key, &path, &error);
+  Key* target = WritableKey(key, &error);
   if (target == nullptr) return error;
-  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(key));
-  if (handle != handles_.end() && (handle->second.access & platform::kKeySetValue) == 0) {
-    return platform::kErrorAccessDenied;
-  }
   if (target->values.erase(Fold(valueName == nullptr ? "" : valueName)) == 0) {
     return platform::kErrorFileNotFound;
   }

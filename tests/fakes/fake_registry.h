@@ -100,6 +100,15 @@ class FakeRegistry final : public platform::Registry {
   std::string Describe(platform::KeyHandle key) const;
   // The key a handle or the root stands for, with its path; null and an error when there is none.
   Key* Resolve(platform::KeyHandle key, std::vector<std::string>* path, std::int32_t* error) const;
+  // The log arguments of RegCreateKeyExA and RegOpenKeyExA.
+  std::string OpeningArguments(platform::KeyHandle root, const char* subKey, std::uint32_t options,
+                               std::uint32_t access) const;
+  // Sets `path` to the key `subKey` names below `root` (whether it exists or not) and gives
+  // kErrorSuccess, or the error the system gives for a bad handle or a path starting with "\\".
+  std::int32_t SubKeyPath(platform::KeyHandle root, const char* subKey,
+                          std::vector<std::string>* path) const;
+  // The key behind a handle opened with KEY_SET_VALUE (or a root); null and an error otherwise.
+  Key* WritableKey(platform::KeyHandle key, std::int32_t* error) const;
   platform::KeyHandle NewHandle(std::vector<std::string> path, std::uint32_t access);
   bool Denied(const std::vector<std::string>& wanted,
               const std::vector<std::vector<std::string>>& list) const;

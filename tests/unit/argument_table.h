@@ -15,6 +15,12 @@ class ArgumentTable {
   explicit ArgumentTable(const std::vector<const char*>& entries) {
     for (const char* entry : entries) Add(entry);
   }
+  // A copy would point into the original's entries; a move keeps the entries where they are.
+  ArgumentTable(const ArgumentTable&) = delete;
+  ArgumentTable& operator=(const ArgumentTable&) = delete;
+  ArgumentTable(ArgumentTable&&) = default;
+  ArgumentTable& operator=(ArgumentTable&&) = default;
+
   char** data() { return pointers_.data(); }
   int count() const { return static_cast<int>(pointers_.size()); }
   std::string at(int i) const { return pointers_[i]; }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -10,122 +9,14 @@
 #include "mordelt/dispatcher.h"
 #include "mordelt/file_commands.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/argument_table.h"
 
 namespace {
 
-// A few files in memory, enough for copying and deleting: contents and attributes by name
-// (names compared as given). A read-only file refuses deletion and refuses being copied over,
-// as on the system; `locked` files refuse deletion whatever their attributes (a file in use).
-class LocalFiles final : public platform::Files {
- public:
-  explicit LocalFiles(fakes::CallLog& log) : log_(log) {}
+using Table = testing_support::ArgumentTable;
 
-  struct File {
-    std::string contents;
-    std::uint32_t attributes = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
-  };
-  std::map<std::string, File> files;
-  std::vector<std::string> locked;
-
-  platform::TextFileHandle fopen_r(const char* name) override {
-    log_.Record("fopen", fakes::Quote(name));
-    return nullptr;
-  }
-  char* fgets(char*, int, platform::TextFileHandle) override { return nullptr; }
-  int fclose(platform::TextFileHandle) override { return 0; }
-
-  bool CopyFileA(const char* from, const char* to, bool failIfExists) override {
-    if (log_.Record("CopyFileA", fakes::Quote(from) + ", " + fakes::Quote(to) + ", " +
-                                     (failIfExists ? "1" : "0"))) {
-      return false;
-    }
-    auto source = files.find(from);
-    if (source == files.end()) return false;
-    auto destination = files.find(to);
-    if (destination != files.end()) {
-      if (failIfExists) return false;
-      if ((destination->second.attributes & platform::kFileAttributeReadonly) != 0) return false;
-    }
-    files[to] = source->second;
-    return true;
-  }
-  std::uint32_t GetFileAttributesA(const char* path) override {
-    if (auto fault = log_.Record("GetFileAttributesA", fakes::Quote(path))) {
-      lastError = fakes::FaultOr(*fault, 5);  // ERROR_ACCESS_DENIED
-      return platform::kInvalidFileAttributes;
-    }
-    auto file = files.find(path);
-    if (file == files.end()) {
-      lastError = platform::kNoSuchFile;
-      return platform::kInvalidFileAttributes;
-    }
-    return file->second.attributes;
-  }
-  std::uint32_t GetLastError() override {
-    log_.Record("GetLastError", "");
-    return lastError;
-  }
-  std::uint32_t lastError = 0;
-  bool SetFileAttributesA(const char* path, std::uint32_t attributes) override {
-    if (log_.Record("SetFileAttributesA", fakes::Quote(path) + ", " + fakes::Hex(attributes))) {
-      return false;
-    }
-    auto file = files.find(path);
-    if (file == files.end()) return false;
-    file->second.attributes = attributes;
-    return true;
-  }
-  bool DeleteFileA(const char* path) override {
-    if (log_.Record("DeleteFileA", fakes::Quote(path))) return false;
-    auto file = files.find(path);
-    if (file == files.end()) return false;
-    if ((file->second.attributes & platform::kFileAttributeReadonly) != 0) return false;
-    for (const std::string& name : locked) {
-      if (name == path) return false;
-    }
-    files.erase(file);
-    return true;
-  }
-  platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData*) override {
-    log_.Record("FindFirstFileA", fakes::Quote(pattern));
-    return platform::InvalidFindHandle();
-  }
-  bool FindClose(platform::FindHandle) override { return false; }
-
- private:
-  fakes::CallLog& log_;
-};
-
-// The fake platform with the local files in place of its own.
-struct Machine {
-  fakes::FakePlatform fake;
-  LocalFiles files{fake.log};
-  platform::Platform platform{fake.memory,   fake.console, fake.codePage,  fake.windows,
-                              fake.registry, files,        fake.processes, fake.devices};
-};
-
-// An argument table of writable entries, as the splitter gives it.
-class Table {
- public:
-  Table(std::initializer_list<const char*> entries) {
-    for (const char* entry : entries) {
-      storage_.emplace_back(entry, entry + std::string(entry).size());
-      storage_.back().push_back('\0');
-      storage_.back().push_back('\0');
-    }
-    for (auto& entry : storage_) pointers_.push_back(entry.data());
-  }
-  char** data() { return pointers_.data(); }
-  int count() const { return static_cast<int>(pointers_.size()); }
-  std::string at(int i) const { return pointers_[i]; }
-
- private:
-  std::vector<std::vector<char>> storage_;
-  std::vector<char*> pointers_;
-};
-
-common::CommandResult Dispatch(Machine& machine, Table table) {
-  return mordelt::DispatchCommand(machine.platform, table.data(), table.count());
+common::CommandResult Dispatch(fakes::FakePlatform& fake, Table table) {
+  return mordelt::DispatchCommand(fake.platform, table.data(), table.count());
 }
 
 // --- Rescan ---
@@ -162,130 +53,129 @@ TEST(RescanDeviceTreeTest, RefusedReenumerationGivesTwo) {
 // --- Copy ---
 
 TEST(CopyFileReplacingTest, ReplacesAnExistingDestination) {
-  Machine machine;
-  machine.files.files["C:\\new.sys"] = {"new", 0x20};
-  machine.files.files["C:\\drivers\\old.sys"] = {"old", 0x20};
-  EXPECT_EQ(mordelt::CopyFileReplacing(machine.files, "C:\\new.sys", "C:\\drivers\\old.sys"), 0);
-  EXPECT_EQ(machine.files.files["C:\\drivers\\old.sys"].contents, "new");
-  EXPECT_EQ(machine.fake.log.ArgumentsOf("CopyFileA"),
-            "\"C:\\new.sys\", \"C:\\drivers\\old.sys\", 0");
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\new.sys", "new", 0x20);
+  fake.files.AddFile("C:\\drivers\\old.sys", "old", 0x20);
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\new.sys", "C:\\drivers\\old.sys"), 0);
+  EXPECT_EQ(fake.files.Content("C:\\drivers\\old.sys"), "new");
+  EXPECT_EQ(fake.log.ArgumentsOf("CopyFileA"),
+            "\"C:\\new.sys\", \"C:\\drivers\\old.sys\", failIfExists 0");
 }
 
 TEST(CopyFileReplacingTest, RefusedCopyGivesSevenAndLeavesTheDestination) {
-  Machine machine;
-  EXPECT_EQ(mordelt::CopyFileReplacing(machine.files, "C:\\missing.sys", "C:\\to.sys"), 7);
-  EXPECT_EQ(machine.files.files.count("C:\\to.sys"), 0u);
+  fakes::FakePlatform fake;
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\missing.sys", "C:\\to.sys"), 7);
+  EXPECT_FALSE(fake.files.Exists("C:\\to.sys"));
 
-  machine.files.files["C:\\a"] = {"a", 0x20};
-  machine.files.files["C:\\ro"] = {"ro", 0x21};
-  EXPECT_EQ(mordelt::CopyFileReplacing(machine.files, "C:\\a", "C:\\ro"), 7);
-  EXPECT_EQ(machine.files.files["C:\\ro"].contents, "ro");
+  fake.files.AddFile("C:\\a", "a", 0x20);
+  fake.files.AddFile("C:\\ro", "ro", 0x21);
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\a", "C:\\ro"), 7);
+  EXPECT_EQ(fake.files.Content("C:\\ro"), "ro");
 
-  machine.fake.log.Fail("CopyFileA");
-  EXPECT_EQ(mordelt::CopyFileReplacing(machine.files, "C:\\a", "C:\\b"), 7);
-  EXPECT_EQ(machine.fake.console.output, "");
+  fake.log.Fail("CopyFileA");
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\a", "C:\\b"), 7);
+  EXPECT_EQ(fake.console.output, "");
 }
 
 // --- Forced delete ---
 
 TEST(DeleteFileForcedTest, ReadOnlyFileIsDeleted) {
-  Machine machine;
-  machine.files.files["C:\\old.sys"] = {"x", 0x21};
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\old.sys"), 0);
-  EXPECT_EQ(machine.files.files.count("C:\\old.sys"), 0u);
-  EXPECT_EQ(machine.fake.log.Names(),
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\old.sys", "x", 0x21);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\old.sys"), 0);
+  EXPECT_FALSE(fake.files.Exists("C:\\old.sys"));
+  EXPECT_EQ(fake.log.Names(),
             (std::vector<std::string>{"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA",
                                       "GetFileAttributesA", "GetLastError"}));
-  EXPECT_EQ(machine.fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\old.sys\", 0x20");
+  EXPECT_EQ(fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\old.sys\", 0x20");
 }
 
 TEST(DeleteFileForcedTest, AttributesAreWrittenBackEvenWithoutTheReadOnlyBit) {
-  Machine machine;
-  machine.files.files["C:\\f"] = {"x", 0x26};
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\f"), 0);
-  EXPECT_EQ(machine.fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\f\", 0x26");
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\f", "x", 0x26);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\f"), 0);
+  EXPECT_EQ(fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\f\", 0x26");
 }
 
 TEST(DeleteFileForcedTest, MissingFileGivesZero) {
-  Machine machine;
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\missing"), 0);
-  EXPECT_EQ(machine.fake.log.Count("SetFileAttributesA"), 0u);
-  EXPECT_EQ(machine.fake.log.Count("DeleteFileA"), 1u);
+  fakes::FakePlatform fake;
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\missing"), 0);
+  EXPECT_EQ(fake.log.Count("SetFileAttributesA"), 0u);
+  EXPECT_EQ(fake.log.Count("DeleteFileA"), 1u);
 }
 
 TEST(DeleteFileForcedTest, FileStillThereGivesSeven) {
-  Machine machine;
-  machine.files.files["C:\\in-use.sys"] = {"x", 0x20};
-  machine.files.locked.push_back("C:\\in-use.sys");
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\in-use.sys"), 7);
-  EXPECT_EQ(machine.files.files.count("C:\\in-use.sys"), 1u);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\in-use.sys", "x", 0x20);
+  fake.files.Lock("C:\\in-use.sys");
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\in-use.sys"), 7);
+  EXPECT_TRUE(fake.files.Exists("C:\\in-use.sys"));
 
   // The read-only bit could not be cleared, so the deletion is refused.
-  machine.files.files["C:\\ro.sys"] = {"x", 0x21};
-  machine.fake.log.Fail("SetFileAttributesA");
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\ro.sys"), 7);
-  EXPECT_EQ(machine.fake.console.output, "");
+  fake.files.AddFile("C:\\ro.sys", "x", 0x21);
+  fake.log.Fail("SetFileAttributesA");
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\ro.sys"), 7);
+  EXPECT_EQ(fake.console.output, "");
 }
 
 TEST(DeleteFileForcedTest, AFileWhoseAttributesCannotBeReadAfterwardsIsNotTakenForGone) {
   // The deletion is refused and the last look at the file is refused too (access denied, not
   // "no such file"): the file may well be there, so the command cannot report it gone.
-  Machine machine;
-  machine.files.files["C:\\guarded.sys"] = {"x", 0x20};
-  machine.files.locked.push_back("C:\\guarded.sys");
-  machine.fake.log.Fail("GetFileAttributesA", 5, 1);
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\guarded.sys"), 7);
-  // Refused with "no such file" it is gone.
-  Machine gone;
-  gone.fake.log.Fail("GetFileAttributesA", platform::kNoSuchPath, 1);
-  EXPECT_EQ(mordelt::DeleteFileForced(gone.files, "C:\\missing\\f.sys"), 0);
-  Machine invalid;
-  invalid.fake.log.Fail("GetFileAttributesA", platform::kInvalidName, 1);
-  EXPECT_EQ(mordelt::DeleteFileForced(invalid.files, "C:\\bad<name>"), 0);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\guarded.sys", "x");
+  fake.files.Lock("C:\\guarded.sys");
+  fake.log.Fail("GetFileAttributesA", 5, 1);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\guarded.sys"), 7);
+  EXPECT_TRUE(fake.files.Exists("C:\\guarded.sys"));
+  // Refused with "no such file" (or path, or an invalid name) it is gone.
+  for (std::uint32_t error : {platform::kNoSuchFile, platform::kNoSuchPath, platform::kInvalidName}) {
+    fakes::FakePlatform gone;
+    gone.log.Fail("GetFileAttributesA", error, 1);
+    EXPECT_EQ(mordelt::DeleteFileForced(gone.files, "C:\\missing\\f.sys"), 0) << error;
+  }
 }
 
 TEST(DeleteFileForcedTest, FailedFirstAttributeReadStillDeletes) {
-  Machine machine;
-  machine.files.files["C:\\f"] = {"x", 0x20};
-  machine.fake.log.Fail("GetFileAttributesA", fakes::kDefaultFault, 0);
-  EXPECT_EQ(mordelt::DeleteFileForced(machine.files, "C:\\f"), 0);
-  EXPECT_EQ(machine.fake.log.Count("SetFileAttributesA"), 0u);
-  EXPECT_EQ(machine.files.files.count("C:\\f"), 0u);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\f", "x", 0x20);
+  fake.log.Fail("GetFileAttributesA", fakes::kDefaultFault, 0);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\f"), 0);
+  EXPECT_EQ(fake.log.Count("SetFileAttributesA"), 0u);
+  EXPECT_FALSE(fake.files.Exists("C:\\f"));
 }
 
 // --- The verbs ---
 
 TEST(DeviceVerbsTest, HwidWithHashFindsAnyPresentDevice) {
-  Machine machine;
-  machine.fake.devices.Add({"ROOT\\X\\0", fakes::MakeGuid(1), true, fakes::MultiSz({"X"}), {}});
-  const common::CommandResult result = Dispatch(machine, {"-hwid", "#"});
+  fakes::FakePlatform fake;
+  fake.devices.Add({"ROOT\\X\\0", fakes::MakeGuid(1), true, fakes::MultiSz({"X"}), {}});
+  const common::CommandResult result = Dispatch(fake, {"-hwid", "#"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(machine.fake.log.ArgumentsOf("SetupDiGetClassDevsExA"), "null, 0x6");
-  EXPECT_EQ(machine.fake.OpenHandles(), 0);
-  EXPECT_EQ(machine.fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.log.ArgumentsOf("SetupDiGetClassDevsExA"), "null, 0x6");
+  EXPECT_EQ(fake.OpenHandles(), 0);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
 }
 
 TEST(DeviceVerbsTest, HwidOnAMachineWithoutPresentDevicesGivesFour) {
-  Machine machine;
-  machine.fake.devices.Add({"ROOT\\X\\0", fakes::MakeGuid(1), false, fakes::MultiSz({"X"}), {}});
-  EXPECT_EQ(Dispatch(machine, {"-hwid", "#"}).exitCode, 4);
+  fakes::FakePlatform fake;
+  fake.devices.Add({"ROOT\\X\\0", fakes::MakeGuid(1), false, fakes::MultiSz({"X"}), {}});
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#"}).exitCode, 4);
 }
 
 TEST(DeviceVerbsTest, HwidWithoutHashArgumentsMakesNoQuery) {
-  Machine machine;
-  machine.fake.devices.Add(
-      {"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"PCI\\VEN_1234"}), {}});
-  EXPECT_EQ(Dispatch(machine, {"-hwid"}).exitCode, 4);
-  EXPECT_EQ(Dispatch(machine, {"-hwid", "PCI\\VEN_1234"}).exitCode, 4);
-  EXPECT_EQ(Dispatch(machine, {"-hwidx", "*"}).exitCode, 4);
-  EXPECT_TRUE(machine.fake.log.calls().empty());
-  EXPECT_EQ(machine.fake.console.output, "");
+  fakes::FakePlatform fake;
+  fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"PCI\\VEN_1234"}), {}});
+  EXPECT_EQ(Dispatch(fake, {"-hwid"}).exitCode, 4);
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "PCI\\VEN_1234"}).exitCode, 4);
+  EXPECT_EQ(Dispatch(fake, {"-hwidx", "*"}).exitCode, 4);
+  EXPECT_TRUE(fake.log.calls().empty());
+  EXPECT_EQ(fake.console.output, "");
 }
 
 TEST(DeviceVerbsTest, HwidTriesEachHashPatternUntilOneMatches) {
-  Machine machine;
-  machine.fake.devices.Add(
+  fakes::FakePlatform fake;
+  fake.devices.Add(
       {"PCI\\VEN_1234&DEV_5678\\3",
        fakes::MakeGuid(1),
        true,
@@ -294,93 +184,93 @@ TEST(DeviceVerbsTest, HwidTriesEachHashPatternUntilOneMatches) {
        {}});
   Table table{"-hwid", "#PNP0501", "USB\\X", "#PCI\\VEN_1234&DEV_5678", "#NEVER"};
   const common::CommandResult result =
-      mordelt::DispatchCommand(machine.platform, table.data(), table.count());
+      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(machine.fake.devices.SetsMade(), 2);
+  EXPECT_EQ(fake.devices.SetsMade(), 2);
   EXPECT_EQ(table.at(1), "*PNP0501");
   EXPECT_EQ(table.at(3), "*PCI\\VEN_1234&DEV_5678");
   EXPECT_EQ(table.at(4), "#NEVER");  // never looked at
-  EXPECT_EQ(machine.fake.OpenHandles(), 0);
-  EXPECT_EQ(machine.fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.OpenHandles(), 0);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
 }
 
 TEST(DeviceVerbsTest, HwidWhereNoPatternMatchesGivesFour) {
-  Machine machine;
-  machine.fake.devices.Add({"PCI\\X",
-                            fakes::MakeGuid(1),
-                            true,
-                            fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"}),
-                            {}});
-  EXPECT_EQ(Dispatch(machine, {"-hwid", "#A", "#PCI\\VEN_1234&DEV_5678"}).exitCode, 4);
-  EXPECT_EQ(machine.fake.devices.SetsMade(), 2);
+  fakes::FakePlatform fake;
+  fake.devices.Add({"PCI\\X",
+                    fakes::MakeGuid(1),
+                    true,
+                    fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"}),
+                    {}});
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#A", "#PCI\\VEN_1234&DEV_5678"}).exitCode, 4);
+  EXPECT_EQ(fake.devices.SetsMade(), 2);
 }
 
 TEST(DeviceVerbsTest, HwidQueryFailureIsNotAMatch) {
-  Machine machine;
-  machine.fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"A"}), {}});
-  machine.fake.log.Fail("SetupDiGetClassDevsExA", fakes::kDefaultFault, 0);
+  fakes::FakePlatform fake;
+  fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"A"}), {}});
+  fake.log.Fail("SetupDiGetClassDevsExA", fakes::kDefaultFault, 0);
   // The first query fails (2), the second finds the device.
-  EXPECT_EQ(Dispatch(machine, {"-hwid", "#", "#A"}).exitCode, 0);
-  machine.fake.log.Clear();
-  machine.fake.log.Fail("SetupDiGetClassDevsExA");
-  EXPECT_EQ(Dispatch(machine, {"-hwid", "#"}).exitCode, 4);
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#", "#A"}).exitCode, 0);
+  fake.log.Clear();
+  fake.log.Fail("SetupDiGetClassDevsExA");
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#"}).exitCode, 4);
 }
 
 TEST(DeviceVerbsTest, RescanReturnsTheRescanResult) {
-  Machine machine;
-  common::CommandResult result = Dispatch(machine, {"-rescan"});
+  fakes::FakePlatform fake;
+  common::CommandResult result = Dispatch(fake, {"-rescan"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(Dispatch(machine, {"-rescan", "x"}).exitCode, 0);
-  EXPECT_EQ(machine.fake.devices.reenumerated.size(), 2u);
-  machine.fake.log.Fail("CM_Locate_DevNode_ExA");
-  EXPECT_EQ(Dispatch(machine, {"-rescan"}).exitCode, 2);
-  machine.fake.log.Clear();
-  machine.fake.log.Fail("CM_Reenumerate_DevNode_Ex");
-  result = Dispatch(machine, {"-rescan"});
+  EXPECT_EQ(Dispatch(fake, {"-rescan", "x"}).exitCode, 0);
+  EXPECT_EQ(fake.devices.reenumerated.size(), 2u);
+  fake.log.Fail("CM_Locate_DevNode_ExA");
+  EXPECT_EQ(Dispatch(fake, {"-rescan"}).exitCode, 2);
+  fake.log.Clear();
+  fake.log.Fail("CM_Reenumerate_DevNode_Ex");
+  result = Dispatch(fake, {"-rescan"});
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(machine.fake.console.output, "");
+  EXPECT_EQ(fake.console.output, "");
 }
 
 TEST(FileVerbsTest, CpfileCopiesOverTheDestination) {
-  Machine machine;
-  machine.files.files["C:\\a.sys"] = {"a", 0x20};
-  machine.files.files["C:\\b.sys"] = {"b", 0x20};
-  const common::CommandResult result = Dispatch(machine, {"-cpfile", "C:\\a.sys", "C:\\b.sys"});
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\a.sys", "a", 0x20);
+  fake.files.AddFile("C:\\b.sys", "b", 0x20);
+  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\a.sys", "C:\\b.sys"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(machine.files.files["C:\\b.sys"].contents, "a");
+  EXPECT_EQ(fake.files.Content("C:\\b.sys"), "a");
 }
 
 TEST(FileVerbsTest, CpfileThatFailsGivesSeven) {
-  Machine machine;
-  const common::CommandResult result = Dispatch(machine, {"-cpfile", "C:\\none", "C:\\b.sys"});
+  fakes::FakePlatform fake;
+  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\none", "C:\\b.sys"});
   EXPECT_EQ(result.exitCode, 7);
   EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(machine.fake.console.output, "");
+  EXPECT_EQ(fake.console.output, "");
 }
 
 TEST(FileVerbsTest, CpfileWithOneArgumentIsAUsageError) {
-  Machine machine;
-  const common::CommandResult result = Dispatch(machine, {"-cpfile", "C:\\a.sys"});
+  fakes::FakePlatform fake;
+  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\a.sys"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(machine.fake.log.Count("CopyFileA"), 0u);
+  EXPECT_EQ(fake.log.Count("CopyFileA"), 0u);
 }
 
 TEST(FileVerbsTest, DelfileDeletesReadOnlyFilesAndAcceptsMissingOnes) {
-  Machine machine;
-  machine.files.files["C:\\ro.sys"] = {"x", 0x21};
-  common::CommandResult result = Dispatch(machine, {"-delfile", "C:\\ro.sys"});
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\ro.sys", "x", 0x21);
+  common::CommandResult result = Dispatch(fake, {"-delfile", "C:\\ro.sys"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(machine.files.files.count("C:\\ro.sys"), 0u);
-  EXPECT_EQ(Dispatch(machine, {"-delfile", "C:\\ro.sys"}).exitCode, 0);
-  machine.files.files["C:\\busy.sys"] = {"x", 0x20};
-  machine.files.locked.push_back("C:\\busy.sys");
-  EXPECT_EQ(Dispatch(machine, {"-delfile", "C:\\busy.sys"}).exitCode, 7);
-  EXPECT_EQ(Dispatch(machine, {"-delfile"}).exitCode, 1);
-  EXPECT_EQ(machine.fake.log.Count("DeleteFileA"), 3u);
+  EXPECT_FALSE(fake.files.Exists("C:\\ro.sys"));
+  EXPECT_EQ(Dispatch(fake, {"-delfile", "C:\\ro.sys"}).exitCode, 0);
+  fake.files.AddFile("C:\\busy.sys", "x", 0x20);
+  fake.files.Lock("C:\\busy.sys");
+  EXPECT_EQ(Dispatch(fake, {"-delfile", "C:\\busy.sys"}).exitCode, 7);
+  EXPECT_EQ(Dispatch(fake, {"-delfile"}).exitCode, 1);
+  EXPECT_EQ(fake.log.Count("DeleteFileA"), 3u);
 }
 
 }  // namespace

@@ -7,15 +7,11 @@
 
 #include "tests/fakes/fake_platform.h"
 #include "tests/unit/argument_table.h"
+#include "tests/unit/mordelt_usage.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage:Mordelt.exe  -int [OPTION]\n"
-    "-int - if regestry val is  integer:\n"
-    "Options:\n"
-    " -add <path in registry> <key's name> <value>\n"
-    " -delete <path in registry> <key's name> \n";
+using testing_support::kMordeltUsage;
 
 using Table = testing_support::ArgumentTable;
 
@@ -41,7 +37,7 @@ TEST(DispatchCommandTest, UnrecognisedVerbsWriteTheUsageTextAndEndTheProcessWith
     const common::CommandResult result = Dispatch(fake, table);
     EXPECT_EQ(result.exitCode, 1) << verb;
     EXPECT_EQ(result.ending, common::Ending::ExitProcess) << verb;
-    EXPECT_EQ(fake.console.output, kUsage) << verb;
+    EXPECT_EQ(fake.console.output, kMordeltUsage) << verb;
     // One write per line, each line exactly as it stands.
     ASSERT_EQ(fake.console.writes.size(), 5u) << verb;
     EXPECT_EQ(fake.console.writes[4], " -delete <path in registry> <key's name> \n");

@@ -93,4 +93,50 @@ TEST_F(FakeFilesTest, FindFirstFileReportsTheFirstMatchInOrder) {
   EXPECT_EQ(files.OpenSearches(), 1);
 }
 
+TEST_F(FakeFilesTest, FindFirstFileMatchesLongNamesAsTheSystemsWildcards) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool matches;
+  };
+  for (const Case& c : {Case{"*.msi", "a.msi", true}, Case{"*.msi", ".msi", true},
+                        Case{"*.msi", "A.MSI", true}, Case{"*.msi", "a.b.msi", true},
+                        Case{"*.msi", "a.msix", false}, Case{"*.msi", "amsi", false},
+                        Case{"?.msi", "b.msi", true}, Case{"?.msi", "bb.msi", false}}) {
+    fakes::CallLog caseLog;
+    fakes::FakeFiles directory(caseLog);
+    directory.AddFile(c.name, "");
+    platform::FindData data;
+    const platform::FindHandle search = directory.FindFirstFileA(c.pattern, &data);
+    EXPECT_EQ(search != platform::InvalidFindHandle(), c.matches) << c.pattern << " " << c.name;
+    if (search != platform::InvalidFindHandle()) {
+      EXPECT_TRUE(directory.FindClose(search));
+    }
+    EXPECT_EQ(directory.OpenHandles(), 0);
+  }
+}
+
+TEST_F(FakeFilesTest, ALockedFileRefusesDeletionOnly) {
+  files.AddFile("C:\\busy.sys", "x");
+  files.Lock("c:\\BUSY.sys");
+  EXPECT_FALSE(files.DeleteFileA("C:\\busy.sys"));
+  EXPECT_TRUE(files.Exists("C:\\busy.sys"));
+  EXPECT_TRUE(files.SetFileAttributesA("C:\\busy.sys", fakes::kFileAttributeNormal));
+  EXPECT_TRUE(files.CopyFileA("C:\\busy.sys", "C:\\copy.sys", true));
+  EXPECT_TRUE(files.DeleteFileA("C:\\copy.sys"));  // the copy is not in use
+}
+
+TEST_F(FakeFilesTest, ClosingAHandleThatIsNotOpenIsCounted) {
+  files.AddFile("a.txt", "");
+  platform::FindData data;
+  const platform::FindHandle search = files.FindFirstFileA("*.txt", &data);
+  const platform::TextFileHandle stream = files.fopen_r("a.txt");
+  EXPECT_TRUE(files.FindClose(search));
+  EXPECT_EQ(files.fclose(stream), 0);
+  EXPECT_EQ(files.BadCloses(), 0);
+  EXPECT_FALSE(files.FindClose(search));
+  EXPECT_EQ(files.fclose(stream), -1);
+  EXPECT_EQ(files.BadCloses(), 2);
+}
+
 }  // namespace

@@ -28,7 +28,9 @@ struct World {
   const platform::Platform& platform = fake.platform;
 
   int OpenHandles() const { return fake.OpenHandles(); }
-  int BadReleases() const { return fake.memory.BadFrees() + fake.processes.badCloses; }
+  int BadReleases() const {
+    return fake.memory.BadFrees() + fake.processes.badCloses + fake.files.BadCloses();
+  }
 };
 
 // What a run ended with.

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/fake_directory.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/argument_table.h"
 
 namespace {
 
@@ -27,15 +27,11 @@ class LaunchSequenceTest : public ::testing::Test {
  protected:
   // Runs the launch sequence over writable entries, as the splitter gives them.
   common::CommandResult Run(const std::vector<std::string>& entries) {
-    std::vector<std::vector<char>> storage;
-    std::vector<char*> table;
-    for (const std::string& entry : entries) {
-      storage.emplace_back(entry.begin(), entry.end());
-      storage.back().insert(storage.back().end(), 2, '\0');
-    }
-    for (auto& entry : storage) table.push_back(entry.data());
+    std::vector<const char*> texts;
+    for (const std::string& entry : entries) texts.push_back(entry.c_str());
+    testing_support::ArgumentTable table(texts);
     const common::CommandResult result =
-        setup::RunLaunchSequence(platform, table.data(), static_cast<int>(table.size()));
+        setup::RunLaunchSequence(fake.platform, table.data(), table.count());
     EXPECT_EQ(result.ending, common::Ending::Return);
     return result;
   }
@@ -50,15 +46,16 @@ class LaunchSequenceTest : public ::testing::Test {
   bool NothingStarted() const { return fake.log.Count("CreateProcessA") == 0; }
   bool NothingLeft() const {
     return fake.memory.LiveBlocks() == 0 && fake.OpenHandles() == 0 &&
-           directory.OpenHandles() == 0 && fake.processes.badCloses == 0 &&
-           directory.badCloses == 0;
+           fake.processes.badCloses == 0 && fake.files.BadCloses() == 0;
   }
-  void AddPackage(const std::string& name) { directory.entries.push_back({name, 0x20}); }
+  void AddPackage(const std::string& name) { fake.files.AddFile(name, ""); }
+  // Leaves the current directory with these entries only, in this order.
+  void SetEntries(const std::vector<std::string>& names) {
+    for (const std::string& name : fake.files.Names()) fake.files.RemoveFile(name);
+    for (const std::string& name : names) fake.files.AddFile(name, "");
+  }
 
   fakes::FakePlatform fake;
-  fakes::FakeDirectory directory{fake.log};
-  platform::Platform platform{fake.memory,   fake.console, fake.codePage,  fake.windows,
-                              fake.registry, directory,    fake.processes, fake.devices};
 };
 
 struct WorkedExample {
@@ -88,7 +85,7 @@ TEST_F(LaunchSequenceTest, WorkedExamplesGiveTheirInstallerCommands) {
   for (const WorkedExample& example : examples) {
     fake.processes.creations.clear();
     fake.console.output.clear();
-    directory.entries = {{"Product.msi", 0x20}};
+    SetEntries({"Product.msi"});
     std::string shown;
     for (const std::string& entry : example.entries) shown += "[" + entry + "]";
 
@@ -122,7 +119,7 @@ TEST_F(LaunchSequenceTest, WithoutAnActionTheSearchIsForMsiInTheCurrentDirectory
 }
 
 TEST_F(LaunchSequenceTest, NoArgumentsAndNoPackageEndsWithOneWritingAndStartingNothing) {
-  directory.entries = {{"readme.txt"}, {"setup.exe"}, {"Product.ms"}};
+  SetEntries({"readme.txt", "setup.exe", "Product.ms"});
   EXPECT_EQ(ExitCode({}), 1);
   EXPECT_EQ(fake.console.output, "");
   EXPECT_TRUE(NothingStarted());
@@ -153,7 +150,8 @@ TEST_F(LaunchSequenceTest, APackageNameWithBlanksIsNotQuoted) {
 }
 
 TEST_F(LaunchSequenceTest, AMatchingDirectoryIsPassedOnAsAPackage) {
-  directory.entries = {{"notes.txt"}, {"Folder.msi", 0x10}};
+  fake.files.AddFile("notes.txt", "");
+  fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
   EXPECT_EQ(ExitCode({}), 0);
   EXPECT_EQ(InstallerCommand(), "msiexec  /i Folder.msi");
 }

@@ -5,71 +5,58 @@
 #include <cstring>
 #include <string>
 
-#include "tests/fakes/fake_directory.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace {
 
 TEST(FindFirstPackageTest, YieldsTheFirstMatchingNameAndEndsTheSearch) {
-  fakes::CallLog log;
-  fakes::FakeDirectory directory(log);
-  directory.entries = {{"readme.txt"}, {"B Product.msi"}, {"A.msi"}};
-  const std::optional<setup::PackageName> name = setup::FindFirstPackage(directory);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("readme.txt", "");
+  fake.files.AddFile("B Product.msi", "");
+  fake.files.AddFile("A.msi", "");
+  const std::optional<setup::PackageName> name = setup::FindFirstPackage(fake.files);
   ASSERT_TRUE(name.has_value());
   EXPECT_STREQ(name->text, "B Product.msi");
-  EXPECT_EQ(log.Names(), (std::vector<std::string>{"FindFirstFileA", "FindClose"}));
-  EXPECT_EQ(log.ArgumentsOf("FindFirstFileA"), "\"*.msi\"");
-  EXPECT_EQ(directory.OpenHandles(), 0);
-  EXPECT_EQ(directory.badCloses, 0);
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"FindFirstFileA", "FindClose"}));
+  EXPECT_EQ(fake.log.ArgumentsOf("FindFirstFileA"), "\"*.msi\"");
+  EXPECT_EQ(fake.files.OpenHandles(), 0);
+  EXPECT_EQ(fake.files.BadCloses(), 0);
 }
 
 TEST(FindFirstPackageTest, NoMatchYieldsNothingAndClosesNothing) {
-  fakes::CallLog log;
-  fakes::FakeDirectory directory(log);
-  directory.entries = {{"setup.exe"}, {"product.msi.txt"}};
-  EXPECT_FALSE(setup::FindFirstPackage(directory).has_value());
-  EXPECT_EQ(log.Names(), (std::vector<std::string>{"FindFirstFileA"}));
-  EXPECT_EQ(directory.badCloses, 0);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("setup.exe", "");
+  fake.files.AddFile("product.msi.txt", "");
+  EXPECT_FALSE(setup::FindFirstPackage(fake.files).has_value());
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"FindFirstFileA"}));
+  EXPECT_EQ(fake.files.BadCloses(), 0);
 }
 
 TEST(FindFirstPackageTest, AFailedSearchYieldsNothing) {
-  fakes::CallLog log;
-  fakes::FakeDirectory directory(log);
-  directory.entries = {{"Product.msi"}};
-  log.Fail("FindFirstFileA", 5);
-  EXPECT_FALSE(setup::FindFirstPackage(directory).has_value());
-  EXPECT_EQ(directory.OpenHandles(), 0);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("Product.msi", "");
+  fake.log.Fail("FindFirstFileA", 5);
+  EXPECT_FALSE(setup::FindFirstPackage(fake.files).has_value());
+  EXPECT_EQ(fake.files.OpenHandles(), 0);
 }
 
 TEST(FindFirstPackageTest, AFailingCloseStillYieldsTheName) {
-  fakes::CallLog log;
-  fakes::FakeDirectory directory(log);
-  directory.entries = {{"Product.MSI"}};
-  log.Fail("FindClose");
-  const std::optional<setup::PackageName> name = setup::FindFirstPackage(directory);
+  fakes::FakePlatform fake;
+  fake.files.AddFile("Product.MSI", "");
+  fake.log.Fail("FindClose");
+  const std::optional<setup::PackageName> name = setup::FindFirstPackage(fake.files);
   ASSERT_TRUE(name.has_value());
   EXPECT_STREQ(name->text, "Product.MSI");
-  EXPECT_EQ(directory.OpenHandles(), 0);
+  EXPECT_EQ(fake.files.OpenHandles(), 0);
 }
 
 TEST(FindFirstPackageTest, TheLongestNameTheSystemReportsIsKeptWhole) {
-  fakes::CallLog log;
-  fakes::FakeDirectory directory(log);
+  fakes::FakePlatform fake;
   const std::string longName = std::string(255, 'n') + ".msi";  // 259 characters
-  directory.entries = {{longName}};
-  const std::optional<setup::PackageName> name = setup::FindFirstPackage(directory);
+  fake.files.AddFile(longName, "");
+  const std::optional<setup::PackageName> name = setup::FindFirstPackage(fake.files);
   ASSERT_TRUE(name.has_value());
   EXPECT_EQ(std::string(name->text), longName);
-}
-
-TEST(FakeDirectoryTest, MatchesAsTheSystemsWildcards) {
-  EXPECT_TRUE(fakes::FakeDirectory::Matches("*.msi", "a.msi"));
-  EXPECT_TRUE(fakes::FakeDirectory::Matches("*.msi", ".msi"));
-  EXPECT_TRUE(fakes::FakeDirectory::Matches("*.msi", "A.MSI"));
-  EXPECT_TRUE(fakes::FakeDirectory::Matches("*.msi", "a.b.msi"));
-  EXPECT_FALSE(fakes::FakeDirectory::Matches("*.msi", "a.msix"));
-  EXPECT_FALSE(fakes::FakeDirectory::Matches("*.msi", "amsi"));
-  EXPECT_TRUE(fakes::FakeDirectory::Matches("?.msi", "b.msi"));
-  EXPECT_FALSE(fakes::FakeDirectory::Matches("?.msi", "bb.msi"));
 }
 
 }  // namespace

@@ -1,33 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mordelt/dispatcher.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/argument_table.h"
+#include "tests/unit/mordelt_usage.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage:Mordelt.exe  -int [OPTION]\n"
-    "-int - if regestry val is  integer:\n"
-    "Options:\n"
-    " -add <path in registry> <key's name> <value>\n"
-    " -delete <path in registry> <key's name> \n";
+using testing_support::kMordeltUsage;
 
-// Runs a command line already cut into its entries (each writable, as the splitter gives them).
-common::CommandResult Dispatch(fakes::FakePlatform& fake, std::vector<std::string> entries) {
-  std::vector<char*> table;
-  for (std::string& entry : entries) table.push_back(entry.data());
-  return mordelt::DispatchCommand(fake.platform, table.data(), static_cast<int>(table.size()));
+using Table = testing_support::ArgumentTable;
+
+// Runs a command line already cut into its entries.
+common::CommandResult Dispatch(fakes::FakePlatform& fake, Table table) {
+  return mordelt::DispatchCommand(fake.platform, table.data(), table.count());
 }
 
-void ExpectUsageWithoutRegistryCall(fakes::FakePlatform& fake, std::vector<std::string> entries) {
-  const common::CommandResult result = Dispatch(fake, entries);
-  EXPECT_EQ(result.exitCode, 1) << entries[0];
-  EXPECT_EQ(result.ending, common::Ending::ExitProcess) << entries[0];
-  EXPECT_EQ(fake.console.output, kUsage) << entries[0];
-  EXPECT_TRUE(fake.log.calls().empty()) << entries[0];
+void ExpectUsageWithoutRegistryCall(fakes::FakePlatform& fake, Table table) {
+  const std::string verb = table.at(0);
+  const common::CommandResult result = Dispatch(fake, std::move(table));
+  EXPECT_EQ(result.exitCode, 1) << verb;
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess) << verb;
+  EXPECT_EQ(fake.console.output, kMordeltUsage) << verb;
+  EXPECT_TRUE(fake.log.calls().empty()) << verb;
 }
 
 TEST(RegistryVerbsTest, AddAndItsPrefixesSetTheValueAndEndTheProcess) {

@@ -33,8 +33,8 @@ inline void Require(bool condition, const std::string& what) {
 // invalid parameter, insufficient buffer, no more items, key deleted, SetupAPI's no such
 // device instance, CR_FAILURE-like small codes).
 inline std::uint32_t PickError(FuzzedDataProvider& input) {
-  static const std::uint32_t kErrors[] = {
-      fakes::kDefaultFault, 2, 5, 6, 8, 87, 122, 259, 1018, 0xE000020Bu, 1, 19, 0x1A};
+  static const std::uint32_t kErrors[] = {fakes::kDefaultFault, 2, 5,  6,   8, 87, 122, 259, 1018,
+                                          0xE000020Bu,          1, 19, 0x1A};
   return input.PickValueInArray(kErrors);
 }
 
@@ -58,8 +58,8 @@ inline std::vector<std::string> Characters(const platform::CodePage& codePage,
                                            const std::string& text) {
   std::vector<std::string> chars;
   for (std::size_t i = 0; i < text.size();) {
-    const bool pair = codePage.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) &&
-                      i + 1 < text.size();
+    const bool pair =
+        codePage.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
     chars.push_back(text.substr(i, pair ? 2 : 1));
     i += pair ? 2 : 1;
   }

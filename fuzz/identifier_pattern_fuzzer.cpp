@@ -90,8 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::Require(
       mordelt::MatchAnyIdentifier(codePage, index.get(), pattern) == (anyExpected ? 1 : 0),
       "MatchAnyIdentifier differs");
-  fuzzing::Require(mordelt::MatchAnyIdentifier(codePage, nullptr, pattern) == 0,
-                   "no list matched");
+  fuzzing::Require(mordelt::MatchAnyIdentifier(codePage, nullptr, pattern) == 0, "no list matched");
   index.reset();
   fuzzing::Require(memory.LiveBlocks() == 0, "the index left a block");
   return 0;

@@ -166,8 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   common::ShellState shell;
   const common::CommandResult result = common::RunStartupSequence(
-      platform, shell, reinterpret_cast<platform::InstanceHandle>(0x400000), commandLine.c_str(),
-      1, mordelt::kMordeltProgram);
+      platform, shell, reinterpret_cast<platform::InstanceHandle>(0x400000), commandLine.c_str(), 1,
+      mordelt::kMordeltProgram);
   const bool exited = result.ending == common::Ending::ExitProcess;
   const std::string& output = fake.console.output;
 

@@ -132,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   common::ShellState shell;
   const common::CommandResult result = common::RunStartupSequence(
-      platform, shell, reinterpret_cast<platform::InstanceHandle>(0x400000), commandLine.c_str(),
-      1, setup::kSetupProgram);
+      platform, shell, reinterpret_cast<platform::InstanceHandle>(0x400000), commandLine.c_str(), 1,
+      setup::kSetupProgram);
 
   // What must hold whatever failed.
   const std::string& output = fake.console.output;
@@ -166,11 +166,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (!fake.processes.creations.empty()) {
     const fakes::ProcessCreation& creation = fake.processes.creations[0];
-    fuzzing::Require(expected.commandLine.has_value() &&
-                         creation.commandLine == *expected.commandLine,
-                     "msiexec started with another command line: " + creation.commandLine);
-    fuzzing::Require(creation.applicationName ==
-                         fake.processes.systemDirectory + "\\msiexec.exe",
+    fuzzing::Require(
+        expected.commandLine.has_value() && creation.commandLine == *expected.commandLine,
+        "msiexec started with another command line: " + creation.commandLine);
+    fuzzing::Require(creation.applicationName == fake.processes.systemDirectory + "\\msiexec.exe",
                      "msiexec not taken from the system directory");
   }
   if (!anyFailed) {

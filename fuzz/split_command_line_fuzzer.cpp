@@ -44,16 +44,16 @@ void SplitAndCompare(const Configuration& configuration, const fakes::FakeCodePa
   const std::string where = std::string("delimiter ") + configuration.delimiter + ": ";
 
   int expectedCount = all < configuration.capacity ? all : configuration.capacity;
-  common::SplitStatus expectedStatus =
-      all > configuration.capacity ? common::SplitStatus::TooManyEntries
-                                   : common::SplitStatus::Complete;
+  common::SplitStatus expectedStatus = all > configuration.capacity
+                                           ? common::SplitStatus::TooManyEntries
+                                           : common::SplitStatus::Complete;
   if (failingAllocation > 0 && failingAllocation <= expectedCount) {
     expectedCount = failingAllocation - 1;
     expectedStatus = common::SplitStatus::OutOfMemory;
   }
-  fuzzing::Require(result.count == expectedCount,
-                   where + "count " + std::to_string(result.count) + ", expected " +
-                       std::to_string(expectedCount));
+  fuzzing::Require(result.count == expectedCount, where + "count " + std::to_string(result.count) +
+                                                      ", expected " +
+                                                      std::to_string(expectedCount));
   fuzzing::Require(result.status == expectedStatus, where + "status differs");
   fuzzing::Require(memory.LiveBlocks() == static_cast<std::size_t>(result.count),
                    where + "blocks other than the entries are live");

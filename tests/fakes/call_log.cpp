@@ -10,10 +10,9 @@ std::optional<std::uint32_t> CallLog::Record(std::string name, std::string argum
   calls_.push_back({name, std::move(arguments)});
   for (const Rule& rule : rules_) {
     const bool byPosition = rule.name.empty() && rule.position == position;
-    const bool byName =
-        !rule.name.empty() && rule.name == name &&
-        (rule.occurrence < 0 || rule.occurrence == occurrence ||
-         (rule.andLater && occurrence > rule.occurrence));
+    const bool byName = !rule.name.empty() && rule.name == name &&
+                        (rule.occurrence < 0 || rule.occurrence == occurrence ||
+                         (rule.andLater && occurrence > rule.occurrence));
     if (byPosition || byName) {
       calls_.back().failed = true;
       return rule.error;

@@ -9,9 +9,9 @@
 //
 // The rows use the registry key HKEY_LOCAL_MACHINE\Software\MordeltMatrix, removed before and
 // after each row.
-#include <windows.h>
 #include <psapi.h>
 #include <sddl.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -100,10 +100,10 @@ void Start(Child& child, const std::string& exe, const std::string& text,
   writable.push_back('\0');
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  child.started = CreateProcessA(exe.c_str(), writable.data(), nullptr, nullptr, FALSE,
-                                 CREATE_NO_WINDOW, nullptr,
-                                 directory.empty() ? nullptr : directory.c_str(), &startup,
-                                 &child.process) != 0;
+  child.started =
+      CreateProcessA(exe.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                     nullptr, directory.empty() ? nullptr : directory.c_str(), &startup,
+                     &child.process) != 0;
 }
 
 DWORD ExitCodeOf(const Child& child) {
@@ -158,8 +158,8 @@ CONFORMANCE_TEST(MatrixQuickCommandLineOf32767Characters) {
   CHECK(result.started);
   CHECK_EQ(result.exit_code, 0u);
   CHECK(HasString(Key("Long"), "Name", data));
-  Row("Mordelt, command line of 32,767 characters", "-add with " + Number(data.size()) +
-          " characters of data", result.exit_code,
+  Row("Mordelt, command line of 32,767 characters",
+      "-add with " + Number(data.size()) + " characters of data", result.exit_code,
       HasString(Key("Long"), "Name", data) ? "value holds all of the data" : "value missing");
 
   // setup: an installer command that long is refused before anything starts.
@@ -200,22 +200,24 @@ CONFORMANCE_TEST(MatrixQuickTabsQuotesAndHighBitBytes) {
   ScopedMatrixKey key;
   const std::string name = "\"Na\tme\"";
   const std::string data = "\xE9\xFF \"q\" \x80\x9F";
-  const RunResult result = Run(MordeltExe(), "-add*\t" + Key("Bytes") + " \t* " + name +
-                                                 "\t*\t\x0B" + data + " \t");
+  const RunResult result =
+      Run(MordeltExe(), "-add*\t" + Key("Bytes") + " \t* " + name + "\t*\t\x0B" + data + " \t");
   CHECK_EQ(result.exit_code, 0u);
   const bool stored = HasString(Key("Bytes"), name, data);
   CHECK(stored);
-  Row("Mordelt, tabs, quotes and high-bit bytes", "-add with tab-padded fields, quoted name, "
-      "bytes 0x80-0xFF", result.exit_code,
+  Row("Mordelt, tabs, quotes and high-bit bytes",
+      "-add with tab-padded fields, quoted name, "
+      "bytes 0x80-0xFF",
+      result.exit_code,
       stored ? "trimmed at both ends, quotes and bytes kept exactly" : "value differs");
 }
 
 CONFORMANCE_TEST(MatrixQuickEveryVerbWithTooFewArguments) {
   ScopedMatrixKey key;
   TempDir dir;
-  const char* const lines[] = {"-add*K*N",     "-add",          "-importreg*import", "-delfile",
-                               "-delregfromfile", "-delregkeyfromfile", "-cpfile*a", "-regfile",
-                               "-delete*K",    "-importreg"};
+  const char* const lines[] = {
+      "-add*K*N",           "-add",      "-importreg*import", "-delfile",  "-delregfromfile",
+      "-delregkeyfromfile", "-cpfile*a", "-regfile",          "-delete*K", "-importreg"};
   int refused = 0;
   for (const char* line : lines) {
     const RunResult result = Run(MordeltExe(), line, dir.path());
@@ -255,8 +257,8 @@ CONFORMANCE_TEST(MatrixQuickDelfileWhatTheLastLookTells) {
     SetLastError(0);
     const DWORD attributes = GetFileAttributesA(c.path.c_str());
     const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
-    outcome += std::string(outcome.empty() ? "" : "; ") + c.what + " " +
-               Number(result.exit_code) + " (last look: " +
+    outcome += std::string(outcome.empty() ? "" : "; ") + c.what + " " + Number(result.exit_code) +
+               " (last look: " +
                (attributes == INVALID_FILE_ATTRIBUTES ? "error " + Number(error) : "exists") + ")";
   }
   Row("Mordelt -delfile, what the last look tells", "5 paths", 0, outcome);
@@ -331,8 +333,7 @@ CONFORMANCE_TEST(MatrixQuickScriptThatIsABinaryFile) {
   // Mordelt.exe itself as a script, in delete mode (removes only values that exist).
   const RunResult exe = Run(MordeltExe(), "-delregfromfile*" + MordeltExe());
   CHECK(exe.exit_code == 0u || exe.exit_code == 6u);
-  Row("Mordelt -delregfromfile, Mordelt.exe as the script", "a PE file", exe.exit_code,
-      "no crash");
+  Row("Mordelt -delregfromfile, Mordelt.exe as the script", "a PE file", exe.exit_code, "no crash");
 }
 
 // Runs "-regfile" on a script of `entries` cycling entries and reports its peak working set.
@@ -357,11 +358,10 @@ void LoadRow(int entries) {
     if (HasString(Key("Load"), "v" + std::to_string(n), "d" + std::to_string(last))) ++right;
   }
   CHECK_EQ(right, names);
-  Row("Mordelt -regfile, " + Number(entries) + " entries", "1,000 names of one key, cycled",
-      code,
+  Row("Mordelt -regfile, " + Number(entries) + " entries", "1,000 names of one key, cycled", code,
       Number(right) + " values right; peak working set " +
-          Number(static_cast<double>(peak) / 1024.0) + " KiB; " + Number(seconds, "%.1f") +
-          " s (" + Number(entries / std::max(seconds, 0.001)) + " entries/s)");
+          Number(static_cast<double>(peak) / 1024.0) + " KiB; " + Number(seconds, "%.1f") + " s (" +
+          Number(entries / std::max(seconds, 0.001)) + " entries/s)");
 }
 
 CONFORMANCE_TEST(MatrixQuickScriptOf1000Entries) { LoadRow(1000); }
@@ -404,8 +404,7 @@ CONFORMANCE_TEST(MatrixQuickScriptRemovedOrLockedWhileRead) {
   const std::string lockedPath = dir.File("locked.txt");
   REQUIRE(conformance::WriteFileBytes(lockedPath, CyclingScript(Key("Locked"), 10, 10)));
   HANDLE file = CreateFileA(lockedPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   REQUIRE(file != INVALID_HANDLE_VALUE);
   const BOOL locked = LockFile(file, 0, 0, 0xFFFFFFFFu, 0);
   const RunResult result = Run(MordeltExe(), "-regfile*" + lockedPath);
@@ -434,9 +433,8 @@ CONFORMANCE_TEST(MatrixQuickKeyThatDeniesSettingValues) {
       "D:(D;OICI;0x2;;;WD)(A;OICI;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
   HKEY denied = nullptr;
-  const LONG created =
-      RegCreateKeyExA(HKEY_LOCAL_MACHINE, Key("Denied").c_str(), 0, nullptr, 0, KEY_READ,
-                      &attributes, &denied, nullptr);
+  const LONG created = RegCreateKeyExA(HKEY_LOCAL_MACHINE, Key("Denied").c_str(), 0, nullptr, 0,
+                                       KEY_READ, &attributes, &denied, nullptr);
   LocalFree(descriptor);
   REQUIRE(created == ERROR_SUCCESS);
   RegCloseKey(denied);
@@ -454,7 +452,8 @@ CONFORMANCE_TEST(MatrixQuickKeyThatDeniesSettingValues) {
     // The system does not enforce the descriptor (as Wine's registry may not).
     Row("Mordelt, key denying KEY_SET_VALUE", "-add, -delregkeyfromfile", add.exit_code,
         "the system granted KEY_SET_VALUE despite the descriptor: not enforced here; "
-        "-delregkeyfromfile exit " + Number(remove.exit_code));
+        "-delregkeyfromfile exit " +
+            Number(remove.exit_code));
     CHECK_EQ(add.exit_code, 0u);
     return;
   }
@@ -478,17 +477,16 @@ CONFORMANCE_TEST(MatrixQuickKeyPathOf300Components) {
   CHECK_EQ(result.output, "");
   // What the registry itself answers for that path, and the deepest path it takes.
   HKEY probe = nullptr;
-  const LONG answer =
-      RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &probe,
-                      nullptr);
+  const LONG answer = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_READ,
+                                      nullptr, &probe, nullptr);
   if (probe != nullptr) RegCloseKey(probe);
   int deepest = 0;
   std::string prefix = Key("Probe");
   for (int i = 1; i <= 300; ++i) {
     prefix += "\\c" + std::to_string(i);
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, prefix.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, prefix.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
       break;
     }
     RegCloseKey(key);
@@ -496,10 +494,10 @@ CONFORMANCE_TEST(MatrixQuickKeyPathOf300Components) {
   }
   Row("Mordelt -add, key path of 300 components", Number(path.size()) + " characters",
       result.exit_code,
-      (stored ? std::string("all 300 keys created, value set")
-              : "5: the registry refuses the path itself (RegCreateKeyExA answers " +
-                    Number(answer) + "; it takes at most " + Number(deepest) +
-                    " components below the test key here)") +
+      (stored
+           ? std::string("all 300 keys created, value set")
+           : "5: the registry refuses the path itself (RegCreateKeyExA answers " + Number(answer) +
+                 "; it takes at most " + Number(deepest) + " components below the test key here)") +
           ", nothing written");
 }
 
@@ -590,8 +588,8 @@ void ConcurrentScripts(int count, int entriesEach) {
   CHECK_EQ(present, count * entriesEach);
   Row(Number(count) + " Mordelt -regfile at once", Number(entriesEach) + " entries each, own keys",
       0,
-      Number(zero) + " ended with 0, " + Number(present) + " of " +
-          Number(count * entriesEach) + " entries present, " + Number(seconds, "%.1f") + " s");
+      Number(zero) + " ended with 0, " + Number(present) + " of " + Number(count * entriesEach) +
+          " entries present, " + Number(seconds, "%.1f") + " s");
 }
 
 CONFORMANCE_TEST(MatrixQuickEightProcessesAtOnce) {
@@ -697,8 +695,8 @@ CONFORMANCE_TEST(MatrixQuickSetupInstallerCommandOf2047And2048Characters) {
   CHECK_EQ(refused.output, kCommandTooLong);
   Row("setup, installer command of 2,047 characters", "-i and 2,035 characters", run.exit_code,
       "msiexec started (it judges the missing package), nothing written");
-  Row("setup, installer command of 2,048 characters", "-i and 2,036 characters",
-      refused.exit_code, "refused with the too-long message, nothing started");
+  Row("setup, installer command of 2,048 characters", "-i and 2,036 characters", refused.exit_code,
+      "refused with the too-long message, nothing started");
 }
 
 }  // namespace

@@ -128,7 +128,8 @@ TEST(DeleteFileForcedTest, AFileWhoseAttributesCannotBeReadAfterwardsIsNotTakenF
   EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\guarded.sys"), 7);
   EXPECT_TRUE(fake.files.Exists("C:\\guarded.sys"));
   // Refused with "no such file" (or path, or an invalid name) it is gone.
-  for (std::uint32_t error : {platform::kNoSuchFile, platform::kNoSuchPath, platform::kInvalidName}) {
+  for (std::uint32_t error :
+       {platform::kNoSuchFile, platform::kNoSuchPath, platform::kInvalidName}) {
     fakes::FakePlatform gone;
     gone.log.Fail("GetFileAttributesA", error, 1);
     EXPECT_EQ(mordelt::DeleteFileForced(gone.files, "C:\\missing\\f.sys"), 0) << error;

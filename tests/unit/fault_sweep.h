@@ -50,8 +50,8 @@ struct Fault {
   std::string name;            // the platform call, e.g. "RegOpenKeyExA"
   std::size_t occurrence = 0;  // among the calls of that name in the run, from 0
   std::uint32_t error = fakes::kDefaultFault;
-  std::string arguments;       // as the call log wrote them
-  std::size_t position = 0;    // among all calls of the run
+  std::string arguments;                            // as the call log wrote them
+  std::size_t position = 0;                         // among all calls of the run
   const std::vector<fakes::Call>* calls = nullptr;  // every call of the run without a fault
 
   // How many calls named `name` the run made before the failing one.

@@ -4,8 +4,6 @@
 
 #include "tests/unit/fault_sweep.h"
 
-#include "tests/unit/argument_table.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -26,6 +24,7 @@
 #include "mordelt/registry_values.h"
 #include "setup/launch_sequence.h"
 #include "setup/package_discovery.h"
+#include "tests/unit/argument_table.h"
 
 namespace {
 
@@ -167,18 +166,23 @@ TEST(FaultSweepTest, MordeltStartUpWithImportreg) {
 
 TEST(FaultSweepTest, MordeltStartUpWithAnUnrecognisedVerb) {
   Sweep(MordeltRun("Mordelt -int", "-int*x", 2, {"1 exit", kMordeltUsage},
-                   [](const Fault&) -> Expected { return {"1 exit", kMordeltUsage}; }));
+                   [](const Fault&) -> Expected {
+                     return {"1 exit", kMordeltUsage};
+                   }));
 }
 
 TEST(FaultSweepTest, MordeltStartUpWithMoreEntriesThanTheTableHolds) {
   Sweep(MordeltRun("Mordelt six entries", "-add*a*b*c*d*e", 5, {"1 exit", kMordeltUsage},
-                   [](const Fault&) -> Expected { return {"1 exit", kMordeltUsage}; }));
+                   [](const Fault&) -> Expected {
+                     return {"1 exit", kMordeltUsage};
+                   }));
 }
 
 TEST(FaultSweepTest, MordeltStartUpWithAVerbMissingArguments) {
   Sweep(MordeltRun("Mordelt -importreg one argument", "-importreg*import", 2,
-                   {"1 exit", kMordeltUsage},
-                   [](const Fault&) -> Expected { return {"1 exit", kMordeltUsage}; }));
+                   {"1 exit", kMordeltUsage}, [](const Fault&) -> Expected {
+                     return {"1 exit", kMordeltUsage};
+                   }));
 }
 
 // --- Child process runner ----------------------------------------------------------------------
@@ -221,9 +225,7 @@ TEST(FaultSweepTest, RunTool) {
 
 // --- setup -------------------------------------------------------------------------------------
 
-void AddPackage(World& world, const std::string& name) {
-  world.fake.files.AddDirectoryEntry(name);
-}
+void AddPackage(World& world, const std::string& name) { world.fake.files.AddDirectoryEntry(name); }
 
 Expected SetupAfterSplit(const Fault& fault, bool searches) {
   if (searches && fault.name == "FindClose") return {"0 return", ""};
@@ -345,7 +347,8 @@ Operation SetString(bool keyExists) {
     if (keyExists) world.fake.registry.PutValue(kKey, "Name", platform::kRegDword, "\x07\0\0\0");
   };
   operation.act = [](World& world) {
-    return Outcome{std::to_string(mordelt::SetRegistryString(world.platform, kKey, "Name", "Value"))};
+    return Outcome{
+        std::to_string(mordelt::SetRegistryString(world.platform, kKey, "Name", "Value"))};
   };
   operation.success = {"0", ""};
   operation.onFailure = [keyExists](const Fault& fault) -> Expected {
@@ -653,8 +656,8 @@ TEST(FaultSweepTest, CopyFileReplacing) {
     world.fake.files.AddFile("C:\\b.txt", "old");
   };
   operation.act = [](World& world) {
-    return Outcome{std::to_string(
-        mordelt::CopyFileReplacing(world.fake.files, "C:\\a.txt", "C:\\b.txt"))};
+    return Outcome{
+        std::to_string(mordelt::CopyFileReplacing(world.fake.files, "C:\\a.txt", "C:\\b.txt"))};
   };
   operation.success = {"0", ""};
   operation.onFailure = [](const Fault&) { return Expected{"7", ""}; };
@@ -675,10 +678,9 @@ bool AfterTheDeletion(const Fault& fault) {
 // deletion leaves the read-only file in place, and any other answer of the last look cannot tell.
 std::string DeleteEnd(const Fault& fault) {
   // A failing GetLastError answers its usual error (the last look's "no such file") or another.
-  const bool noSuchFile =
-      fault.name == "GetLastError"
-          ? fault.error == fakes::kDefaultFault || fault.error == platform::kNoSuchFile
-          : fault.error == platform::kNoSuchFile;
+  const bool noSuchFile = fault.name == "GetLastError" ? fault.error == fakes::kDefaultFault ||
+                                                             fault.error == platform::kNoSuchFile
+                                                       : fault.error == platform::kNoSuchFile;
   return AfterTheDeletion(fault) && noSuchFile ? "0" : "7";
 }
 
@@ -712,9 +714,11 @@ TEST(FaultSweepTest, DeleteFileForced) {
 // `operation` run as Mordelt's command line `commandLine` (its `entries` entries): the splitter's
 // allocations and the window calls come first; after them, each call ends the run as it ends the
 // operation, with the result mapped by `code` and the verb's ending.
-Operation ThroughMordelt(Operation operation, std::string commandLine, std::size_t entries,
-                         bool exits, std::function<std::string(const std::string&)> code =
-                                         [](const std::string& result) { return result; }) {
+Operation ThroughMordelt(
+    Operation operation, std::string commandLine, std::size_t entries, bool exits,
+    std::function<std::string(const std::string&)> code = [](const std::string& result) {
+      return result;
+    }) {
   const Operation inner = operation;
   const std::string ending = exits ? " exit" : " return";
   operation.name = "Mordelt " + commandLine;
@@ -746,7 +750,8 @@ Operation ThroughMordelt(Operation operation, std::string commandLine, std::size
                   const Fault& fault,
                   const std::function<Expected(const Fault&)>& end) -> Expected {
     if (fault.name == "HeapAlloc" && fault.occurrence < entries) return {"1 exit", ""};
-    if (IsWindowCall(fault.name)) return {code(inner.success.result) + ending, inner.success.output};
+    if (IsWindowCall(fault.name))
+      return {code(inner.success.result) + ending, inner.success.output};
     const Expected expected = end(translate(fault));
     return {code(expected.result) + ending, expected.output};
   };

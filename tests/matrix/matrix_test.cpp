@@ -9,9 +9,10 @@
 //
 // The rows use the registry key HKEY_LOCAL_MACHINE\Software\MordeltMatrix, removed before and
 // after each row.
+#include <windows.h>
+// After windows.h, which they need.
 #include <psapi.h>
 #include <sddl.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>

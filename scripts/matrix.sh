@@ -3,8 +3,8 @@
 # runs matrix.exe and prints the table of rows (what was given, exit code, what happened and the
 # figures). Exits non-zero when a row does not end as defined.
 #
-#   scripts/matrix.sh          every row, the load rows included (about 5 minutes here:
-#                              1,000,000 script entries, 64 processes at once)
+#   scripts/matrix.sh          every row, the load row included (about 5 minutes here:
+#                              1,000,000 script entries)
 #   scripts/matrix.sh quick    the rows that take seconds (ctest runs these as matrix_quick)
 set -uo pipefail
 

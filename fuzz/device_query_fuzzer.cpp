@@ -1,0 +1,123 @@
+// The general device query (QueryDevices with the present-devices flag) with every form of
+// argument the dispatcher never makes: a setup class after "=", "*" for any device, instance
+// patterns after "@", literal patterns after "'", several patterns at once, over a device tree
+// and setup classes the input makes, with calls failing where the input says.
+//
+// Always: a result of 0, 2, 3 or 4, the arguments unchanged, no device set left, no block live.
+// Without a failing call and without class or instance arguments, the result must be what a
+// plain search of the present devices' identifier lists with the reference matcher gives.
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "mordelt/device_query.h"
+#include "tests/fakes/fake_platform.h"
+#include "tests/unit/identifier_reference.h"
+
+namespace {
+
+std::string ShortText(FuzzedDataProvider& input, std::size_t most) {
+  return std::string(input.ConsumeRandomLengthString(most).c_str());
+}
+
+// The identifiers a list property gives the query: the strings up to the first empty one.
+std::vector<std::string> Identifiers(const std::optional<fakes::FakeProperty>& property) {
+  std::vector<std::string> identifiers;
+  if (!property) return identifiers;
+  const std::string bytes = property->bytes + std::string(2, '\0');
+  for (std::size_t at = 0; bytes[at] != '\0'; at += std::strlen(bytes.c_str() + at) + 1) {
+    identifiers.push_back(bytes.c_str() + at);
+  }
+  return identifiers;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  fakes::FakePlatform fake;
+  if (input.ConsumeBool()) fake.codePage.UseShiftJis();
+
+  const int classes = input.ConsumeIntegralInRange<int>(0, 3);
+  for (int i = 0; i < classes; ++i) {
+    fake.devices.classes.push_back(
+        {ShortText(input, 12), fakes::MakeGuid(input.ConsumeIntegralInRange<std::uint32_t>(1, 3))});
+  }
+  const int devices = input.ConsumeIntegralInRange<int>(0, 4);
+  for (int i = 0; i < devices; ++i) {
+    fakes::FakeDevice device;
+    device.instanceId = ShortText(input, 48);
+    device.classGuid = fakes::MakeGuid(input.ConsumeIntegralInRange<std::uint32_t>(1, 3));
+    device.present = input.ConsumeBool();
+    for (std::optional<fakes::FakeProperty>* list : {&device.hardwareIds, &device.compatibleIds}) {
+      if (!input.ConsumeBool()) continue;
+      std::vector<std::string> strings;
+      const int count = input.ConsumeIntegralInRange<int>(0, 3);
+      for (int s = 0; s < count; ++s) strings.push_back(ShortText(input, 48));
+      *list = fakes::MultiSz(strings);
+    }
+    fake.devices.Add(device);
+  }
+  fake.devices.deviceIdWritesNothing = input.ConsumeBool();
+  if (input.ConsumeBool()) fuzzing::PlanFaults(input, fake.log, 3, 120, true);
+
+  // The arguments, each in a block of exactly its size.
+  const int count = input.ConsumeIntegralInRange<int>(0, 4);
+  std::vector<std::string> texts;
+  for (int i = 0; i < count; ++i) texts.push_back(ShortText(input, 48));
+  std::vector<std::vector<char>> blocks;
+  std::vector<char*> arguments;
+  for (const std::string& text : texts)
+    blocks.emplace_back(text.c_str(), text.c_str() + text.size() + 1);
+  for (std::vector<char>& block : blocks) arguments.push_back(block.data());
+
+  const int result =
+      mordelt::QueryPresentDevices(fake.platform, count, count == 0 ? nullptr : arguments.data());
+
+  fuzzing::Require(result == 0 || result == 2 || result == 3 || result == 4,
+                   "result " + std::to_string(result));
+  fuzzing::Require((result == 3) == (count == 0), "3 is the result of no arguments only");
+  fuzzing::Require(fake.OpenHandles() == 0, "a device set is left");
+  fuzzing::Require(fake.memory.LiveBlocks() == 0, "a block is left allocated");
+  fuzzing::Require(fake.memory.BadFrees() == 0, "a block was freed that was not live");
+  for (int i = 0; i < count; ++i) {
+    fuzzing::Require(
+        std::string(arguments[static_cast<std::size_t>(i)]) == texts[static_cast<std::size_t>(i)],
+        "an argument was changed");
+  }
+
+  bool anyFailed = false;
+  for (const fakes::Call& call : fake.log.calls()) anyFailed = anyFailed || call.failed;
+  if (anyFailed || count == 0) return 0;
+  bool plain = texts[0].empty() || texts[0][0] != '=' || texts[0].size() == 1;
+  for (const std::string& text : texts) plain = plain && (text.empty() || text[0] != '@');
+  if (!plain) return 0;
+
+  // Any present device ("*" first), or one with an identifier that matches one of the patterns.
+  const bool any = texts[0] == "*";
+  bool found = false;
+  for (const fakes::FakeDevice& device : fake.devices.tree) {
+    if (!device.present) continue;
+    if (any) {
+      found = true;
+      break;
+    }
+    for (const std::string& text : texts) {
+      const reference::Pattern pattern = reference::Parse(fake.codePage, text);
+      for (const std::string& id : Identifiers(device.hardwareIds)) {
+        found = found || reference::Match(fake.codePage, id, pattern);
+      }
+      for (const std::string& id : Identifiers(device.compatibleIds)) {
+        found = found || reference::Match(fake.codePage, id, pattern);
+      }
+    }
+    if (found) break;
+  }
+  fuzzing::Require(result == (found ? 0 : 4),
+                   "result " + std::to_string(result) + " against the reference");
+  return 0;
+}

@@ -16,22 +16,16 @@
 #include "fuzz/fuzz_support.h"
 #include "setup/launch_sequence.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/setup_texts.h"
 
 namespace {
 
-const char kUsage[] =
-    "Setup Options <Required Parameter> \n"
-    "Options:\n"
-    "-i <Product.msi> : Install msi package. \n"
-    "-u <Product.msi> : Uninstall msi package. \n"
-    "-l <Log file>    : Log information in the <Log file>. \n"
-    "-s               : Quiet mode, no user interaction. \n";
-const char kInstallWithUninstall[] = "Setup:Error: Install action can not be used with Uninstall\n";
-const char kUninstallWithInstall[] = "Setup:Error: Unistall action can not be used with Install\n";
-const char kNoMsiFile[] = "Setup:Error: No msi file was specified\n";
-const char kNoLogFile[] = "Setup:Error: No Log file name was specified\n";
-const char kCommandTooLong[] =
-    "Setup:Error: The installer command would be longer than 2047 characters\n";
+using testing_support::kInstallWithUninstall;
+using testing_support::kNoLogFile;
+using testing_support::kNoMsiFile;
+using testing_support::kUninstallWithInstall;
+using testing_support::kCommandTooLong;
+constexpr const char* kUsage = testing_support::kSetupUsage;
 
 constexpr std::size_t kMaxCommand = 2047;
 

@@ -6,21 +6,16 @@
 #include <vector>
 
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/setup_texts.h"
 #include "tests/unit/argument_table.h"
 
 namespace {
 
-const char kUsage[] =
-    "Setup Options <Required Parameter> \n"
-    "Options:\n"
-    "-i <Product.msi> : Install msi package. \n"
-    "-u <Product.msi> : Uninstall msi package. \n"
-    "-l <Log file>    : Log information in the <Log file>. \n"
-    "-s               : Quiet mode, no user interaction. \n";
-const char kInstallWithUninstall[] = "Setup:Error: Install action can not be used with Uninstall\n";
-const char kUninstallWithInstall[] = "Setup:Error: Unistall action can not be used with Install\n";
-const char kNoMsiFile[] = "Setup:Error: No msi file was specified\n";
-const char kNoLogFile[] = "Setup:Error: No Log file name was specified\n";
+using testing_support::kInstallWithUninstall;
+using testing_support::kNoLogFile;
+using testing_support::kNoMsiFile;
+using testing_support::kUninstallWithInstall;
+constexpr const char* kUsage = testing_support::kSetupUsage;
 const char kSystemMsiexec[] = "C:\\windows\\system32\\msiexec.exe";
 
 class LaunchSequenceTest : public ::testing::Test {

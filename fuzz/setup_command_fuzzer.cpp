@@ -20,11 +20,11 @@
 
 namespace {
 
+using testing_support::kCommandTooLong;
 using testing_support::kInstallWithUninstall;
 using testing_support::kNoLogFile;
 using testing_support::kNoMsiFile;
 using testing_support::kUninstallWithInstall;
-using testing_support::kCommandTooLong;
 constexpr const char* kUsage = testing_support::kSetupUsage;
 
 constexpr std::size_t kMaxCommand = 2047;

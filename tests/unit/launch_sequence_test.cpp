@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tests/fakes/fake_platform.h"
-#include "tests/unit/setup_texts.h"
 #include "tests/unit/argument_table.h"
+#include "tests/unit/setup_texts.h"
 
 namespace {
 

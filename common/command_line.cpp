@@ -45,7 +45,7 @@ SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage&
       }
       p = next;
     }
-    if (*p != '\0') ++p;  // past the delimiter that ended the token
+    if (*p != '\0') ++p;             // past the delimiter that ended the token
     if (begin == nullptr) continue;  // white space only: the token takes no slot
 
     if (result.count == capacity) {

@@ -19,8 +19,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDM_ABOUT:
-          DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window,
-                          AboutDialogProc, 0);
+          DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc,
+                          0);
           return 0;
         case IDM_EXIT:
           DestroyWindow(window);

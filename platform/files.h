@@ -17,8 +17,8 @@ inline FindHandle InvalidFindHandle() {
 }
 
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
-constexpr std::uint32_t kFileAttributeReadonly = 0x1u;          // FILE_ATTRIBUTE_READONLY
-constexpr std::uint32_t kMaxPath = 260;                          // MAX_PATH
+constexpr std::uint32_t kFileAttributeReadonly = 0x1u;         // FILE_ATTRIBUTE_READONLY
+constexpr std::uint32_t kMaxPath = 260;                        // MAX_PATH
 
 // Last errors of the file calls that say no such file exists (ERROR_FILE_NOT_FOUND,
 // ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME).

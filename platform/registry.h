@@ -12,7 +12,8 @@ using KeyHandle = RegistryKeyTag*;
 
 // HKEY_LOCAL_MACHINE.
 inline KeyHandle LocalMachineKey() {
-  return reinterpret_cast<KeyHandle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
+  return reinterpret_cast<KeyHandle>(
+      static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
 }
 
 // System error codes and registry constants the operations use.

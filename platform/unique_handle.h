@@ -25,8 +25,7 @@ class UniqueHandle {
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-  UniqueHandle(UniqueHandle&& other) noexcept
-      : traits_(other.traits_), handle_(other.release()) {}
+  UniqueHandle(UniqueHandle&& other) noexcept : traits_(other.traits_), handle_(other.release()) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
     if (this != &other) {
       reset(other.release());

@@ -13,12 +13,12 @@ using WindowHandle = WindowTag*;
 struct AcceleratorsTag;
 using AcceleratorsHandle = AcceleratorsTag*;
 
-constexpr std::uint32_t kClassStyleRedraw = 0x0003;           // CS_HREDRAW | CS_VREDRAW
-constexpr std::uint32_t kOverlappedWindow = 0x00CF0000u;      // WS_OVERLAPPEDWINDOW
-constexpr int kUseDefault = static_cast<int>(0x80000000u);    // CW_USEDEFAULT
-constexpr int kColorWindowBrush = 6;                          // COLOR_WINDOW + 1
-constexpr unsigned kArrowCursor = 32512;                      // IDC_ARROW
-constexpr int kShowHide = 0;                                  // SW_HIDE
+constexpr std::uint32_t kClassStyleRedraw = 0x0003;         // CS_HREDRAW | CS_VREDRAW
+constexpr std::uint32_t kOverlappedWindow = 0x00CF0000u;    // WS_OVERLAPPEDWINDOW
+constexpr int kUseDefault = static_cast<int>(0x80000000u);  // CW_USEDEFAULT
+constexpr int kColorWindowBrush = 6;                        // COLOR_WINDOW + 1
+constexpr unsigned kArrowCursor = 32512;                    // IDC_ARROW
+constexpr int kShowHide = 0;                                // SW_HIDE
 
 // The main window class (WNDCLASSEXA), with resources named by their ids. The window procedure
 // is the program's main window procedure.
@@ -27,10 +27,10 @@ struct WindowClass {
   int classExtra = 0;
   int windowExtra = 0;
   InstanceHandle instance = nullptr;
-  unsigned iconId = 0;        // LoadIconA(instance, iconId)
-  unsigned smallIconId = 0;   // LoadIconA(instance, smallIconId)
-  unsigned cursorId = 0;      // LoadCursorA(no instance, cursorId)
-  int backgroundColor = 0;    // a system colour value + 1
+  unsigned iconId = 0;       // LoadIconA(instance, iconId)
+  unsigned smallIconId = 0;  // LoadIconA(instance, smallIconId)
+  unsigned cursorId = 0;     // LoadCursorA(no instance, cursorId)
+  int backgroundColor = 0;   // a system colour value + 1
   unsigned menuId = 0;
   const char* className = nullptr;
 };

@@ -11,7 +11,7 @@ packages=(
   wine64 wine
   libgtest-dev
   wixl icoutils python3 zip
-  clang libclang-rt-14-dev valgrind hyperfine
+  clang clang-format libclang-rt-14-dev valgrind hyperfine
 )
 
 missing=()

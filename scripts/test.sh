@@ -58,6 +58,12 @@ run_preset() {
 }
 
 started=$SECONDS
+echo "==> format: every C++ file as .clang-format lays it out"
+if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror >"$logs/format.log" 2>&1; then
+  head -n 40 "$logs/format.log"
+  failed_steps+=("format")
+fi
+
 run_preset native
 run_preset fuzz
 run_preset win32

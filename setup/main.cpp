@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "common/app_shell.h"
-#include "setup/launch_sequence.h"
 #include "platform/win32/win32_platform.h"
+#include "setup/launch_sequence.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int showState) {
   static common::ShellState shell;

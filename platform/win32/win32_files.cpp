@@ -24,9 +24,7 @@ class Win32FileSystem final : public Files {
   bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) override {
     return ::CopyFileA(existingName, newName, failIfExists ? TRUE : FALSE) != 0;
   }
-  std::uint32_t GetFileAttributesA(const char* path) override {
-    return ::GetFileAttributesA(path);
-  }
+  std::uint32_t GetFileAttributesA(const char* path) override { return ::GetFileAttributesA(path); }
   bool SetFileAttributesA(const char* path, std::uint32_t attributes) override {
     return ::SetFileAttributesA(path, attributes) != 0;
   }

@@ -3,9 +3,9 @@
 namespace platform::win32 {
 
 const Platform& Win32Platform() {
-  static const Platform platform{Win32Memory(),     Win32Console(),  Win32CodePage(),
+  static const Platform platform{Win32Memory(),       Win32Console(),  Win32CodePage(),
                                  Win32WindowSystem(), Win32Registry(), Win32Files(),
-                                 Win32Processes(),  Win32Devices()};
+                                 Win32Processes(),    Win32Devices()};
   return platform;
 }
 

@@ -13,8 +13,8 @@ class Advapi32Registry final : public Registry {
   std::int32_t RegCreateKeyExA(KeyHandle root, const char* subKey, std::uint32_t options,
                                std::uint32_t access, KeyHandle* result) override {
     HKEY key = nullptr;
-    const LONG error = ::RegCreateKeyExA(ToKey(root), subKey, 0, nullptr, options, access,
-                                         nullptr, &key, nullptr);
+    const LONG error =
+        ::RegCreateKeyExA(ToKey(root), subKey, 0, nullptr, options, access, nullptr, &key, nullptr);
     *result = reinterpret_cast<KeyHandle>(key);
     return error;
   }

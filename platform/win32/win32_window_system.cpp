@@ -27,7 +27,8 @@ class User32 final : public WindowSystem {
     record.hInstance = instance;
     record.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(windowClass.iconId));
     record.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(windowClass.cursorId));
-    record.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(windowClass.backgroundColor));
+    record.hbrBackground =
+        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(windowClass.backgroundColor));
     record.lpszMenuName = MAKEINTRESOURCEA(windowClass.menuId);
     record.lpszClassName = windowClass.className;
     record.hIconSm = ::LoadIconA(instance, MAKEINTRESOURCEA(windowClass.smallIconId));
@@ -36,10 +37,10 @@ class User32 final : public WindowSystem {
 
   WindowHandle CreateWindowExA(const WindowCreation& creation) override {
     common::SetModuleInstance(ToInstance(creation.instance));
-    HWND window = ::CreateWindowExA(creation.exStyle, creation.className, creation.windowName,
-                                    creation.style, creation.x, creation.y, creation.width,
-                                    creation.height, nullptr, nullptr,
-                                    ToInstance(creation.instance), nullptr);
+    HWND window =
+        ::CreateWindowExA(creation.exStyle, creation.className, creation.windowName, creation.style,
+                          creation.x, creation.y, creation.width, creation.height, nullptr, nullptr,
+                          ToInstance(creation.instance), nullptr);
     return reinterpret_cast<WindowHandle>(window);
   }
 

@@ -24,7 +24,7 @@ struct FakePlatform {
   FakeFiles files{log};
   FakeProcesses processes{log};
   FakeDevices devices{log};
-  platform::Platform platform{memory, console, codePage, windows,
+  platform::Platform platform{memory,   console, codePage,  windows,
                               registry, files,   processes, devices};
 
   // Handles of every kind that are open now (keys, streams, searches, processes, device sets).

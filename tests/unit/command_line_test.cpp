@@ -54,8 +54,9 @@ using Entries = std::vector<std::string>;
 TEST_F(SplitCommandLineTest, MordeltExamples) {
   EXPECT_EQ(Mordelt("-add*SOFTWARE\\Example*Name*Value"),
             (Entries{"-add", "SOFTWARE\\Example", "Name", "Value"}));
-  EXPECT_EQ(Mordelt("-add * SOFTWARE\\Example Tools * Install Dir * C:\\Program Files\\Example"),
-            (Entries{"-add", "SOFTWARE\\Example Tools", "Install Dir", "C:\\Program Files\\Example"}));
+  EXPECT_EQ(
+      Mordelt("-add * SOFTWARE\\Example Tools * Install Dir * C:\\Program Files\\Example"),
+      (Entries{"-add", "SOFTWARE\\Example Tools", "Install Dir", "C:\\Program Files\\Example"}));
   EXPECT_EQ(Mordelt("**-rescan**"), (Entries{"-rescan"}));
   EXPECT_EQ(Mordelt("-cpfile*\"C:\\a b.txt\"*C:\\c.txt"),
             (Entries{"-cpfile", "\"C:\\a b.txt\"", "C:\\c.txt"}));
@@ -84,7 +85,8 @@ TEST_F(SplitCommandLineTest, SetupExamples) {
   EXPECT_EQ(SplitForSetup("-i Product.msi -l install.log -s"),
             (Entries{"-i Product.msi", "-l install.log", "-s"}));
   EXPECT_EQ(SplitForSetup("-i  Product.msi  "), (Entries{"-i  Product.msi"}));
-  EXPECT_EQ(SplitForSetup("-i C:\\My-Setup\\Product.msi"), (Entries{"-i C:\\My", "-Setup\\Product.msi"}));
+  EXPECT_EQ(SplitForSetup("-i C:\\My-Setup\\Product.msi"),
+            (Entries{"-i C:\\My", "-Setup\\Product.msi"}));
   EXPECT_EQ(SplitForSetup("Product.msi -s"), (Entries{"-Product.msi", "-s"}));
   EXPECT_EQ(SplitForSetup("--s"), (Entries{"-s"}));
   EXPECT_EQ(SplitForSetup("- -s"), (Entries{"-s"}));

@@ -1,5 +1,6 @@
 #include "common/child_process.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/memory.h"
@@ -51,6 +52,17 @@ RunOutcome RunAndWait(const platform::Platform& platform, const char* applicatio
   process.reset();
   thread.reset();
   return RunOutcome::Finished;
+}
+
+std::optional<SystemProgramPath> FindSystemProgram(platform::Processes& processes,
+                                                   const char* fileName) {
+  const std::size_t nameLength = std::strlen(fileName);
+  if (nameLength > SystemProgramPath::kMaxFileName) return std::nullopt;
+  SystemProgramPath path;
+  const std::uint32_t length = processes.GetSystemDirectoryA(path.text, platform::kMaxPath);
+  if (length == 0 || length >= platform::kMaxPath) return std::nullopt;
+  std::memcpy(path.text + length, fileName, nameLength + 1);
+  return path;
 }
 
 std::size_t ToolCommandLineBytes(std::size_t firstLength, std::size_t secondLength) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 
 namespace common {
@@ -25,6 +27,19 @@ enum class RunOutcome {
 // The bytes, terminating zero included, of the command line that RunTool builds from arguments
 // of these lengths; the largest size_t (which no heap can give) when that does not fit.
 std::size_t ToolCommandLineBytes(std::size_t firstLength, std::size_t secondLength);
+
+// The path of a program file in the system directory.
+struct SystemProgramPath {
+  static constexpr std::size_t kMaxFileName = 15;  // the longest file name, backslash included
+  char text[platform::kMaxPath + kMaxFileName];
+};
+
+// The system directory, as GetSystemDirectoryA gives it, followed by `fileName` (a backslash and
+// the program's file name, such as "\\reg.exe"). Nothing when the system directory cannot be
+// read, or is kMaxPath characters or longer, or `fileName` is longer than kMaxFileName. Programs
+// are only ever started from there, so that none can be planted in their place elsewhere.
+std::optional<SystemProgramPath> FindSystemProgram(platform::Processes& processes,
+                                                   const char* fileName);
 
 // Runs the program `toolPath` with the command line ` first "second"` (a blank, the first
 // argument, a blank, the second argument in quotation marks) and waits for it. Returns 0 when

@@ -1,6 +1,7 @@
 #include "mordelt/dispatcher.h"
 
 #include <cstring>
+#include <optional>
 
 #include "common/child_process.h"
 #include "mordelt/device_query.h"
@@ -46,9 +47,13 @@ int RunDelRegKeyFromFile(const platform::Platform& platform, char** arguments, i
   return DeleteValueFromPathFile(platform, arguments[0]);
 }
 
-// "-importreg": the system's reg.exe, always at this path, with the two arguments.
+// "-importreg": the system directory's reg.exe with the two arguments. A system directory that
+// cannot be read ends the command as a reg.exe that cannot be started does.
 int ImportWithRegTool(const platform::Platform& platform, char** arguments, int /*count*/) {
-  return common::RunTool(platform, "C:\\WINDOWS\\system32\\reg.exe", arguments[0], arguments[1]);
+  const std::optional<common::SystemProgramPath> regTool =
+      common::FindSystemProgram(platform.processes, "\\reg.exe");
+  if (!regTool) return 1;
+  return common::RunTool(platform, regTool->text, arguments[0], arguments[1]);
 }
 
 // "-delfile": the file named by the argument.

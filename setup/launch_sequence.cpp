@@ -1,6 +1,5 @@
 #include "setup/launch_sequence.h"
 
-#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -70,13 +69,12 @@ common::CommandResult Refuse(platform::Console& console, const char* message) {
 // Returns 0 when it ran, whatever its exit code; 1 when the system directory cannot be read,
 // msiexec could not be started or memory ran out.
 int RunInstaller(const platform::Platform& platform, const char* commandLine) {
-  char application[platform::kMaxPath + sizeof kInstallerFile];
-  const std::uint32_t length =
-      platform.processes.GetSystemDirectoryA(application, platform::kMaxPath);
-  if (length == 0 || length >= platform::kMaxPath) return 1;
-  std::memcpy(application + length, kInstallerFile, sizeof kInstallerFile);
-  return common::RunAndWait(platform, application, commandLine) == common::RunOutcome::Finished ? 0
-                                                                                                : 1;
+  const std::optional<common::SystemProgramPath> installer =
+      common::FindSystemProgram(platform.processes, kInstallerFile);
+  if (!installer) return 1;
+  return common::RunAndWait(platform, installer->text, commandLine) == common::RunOutcome::Finished
+             ? 0
+             : 1;
 }
 
 }  // namespace

@@ -22,11 +22,41 @@ TEST(ImportRegVerbTest, RunsRegExeWithTheTwoArgumentsAndReturnsZero) {
     EXPECT_EQ(result.ending, common::Ending::Return) << verb;
     ASSERT_EQ(fake.processes.creations.size(), 1u) << verb;
     EXPECT_EQ(fake.processes.creations[0].applicationName,
-              std::optional<std::string>("C:\\WINDOWS\\system32\\reg.exe"));
+              std::optional<std::string>("C:\\windows\\system32\\reg.exe"));
     EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"C:\\data\\settings.reg\"");
     EXPECT_EQ(fake.console.output, "");
     EXPECT_EQ(fake.OpenHandles(), 0);
     EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  }
+}
+
+TEST(ImportRegVerbTest, RegExeIsTakenFromTheSystemDirectoryOnly) {
+  struct Case {
+    std::string systemDirectory;
+    bool readable;
+    std::string started;  // the reg.exe started; empty: none, and 1 as for a start failure
+  };
+  const std::string longest = "C:\\" + std::string(256, 'd');  // 259 characters: the most
+  for (const Case& c : {Case{"D:\\WinNT\\System32", true, "D:\\WinNT\\System32\\reg.exe"},
+                        Case{longest, true, longest + "\\reg.exe"}, Case{longest + "d", true, ""},
+                        Case{"C:\\windows\\system32", false, ""}}) {
+    fakes::FakePlatform fake;
+    fake.processes.systemDirectory = c.systemDirectory;
+    if (!c.readable) fake.log.Fail("GetSystemDirectoryA");
+    Table table{"-importreg", "import", "a.reg"};
+    const common::CommandResult result =
+        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+    EXPECT_EQ(result.exitCode, c.started.empty() ? 1 : 0) << c.systemDirectory;
+    EXPECT_EQ(result.ending, common::Ending::Return);
+    EXPECT_EQ(fake.console.output, "");
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+    if (c.started.empty()) {
+      EXPECT_EQ(fake.processes.creations.size(), 0u) << c.systemDirectory;
+      continue;
+    }
+    ASSERT_EQ(fake.processes.creations.size(), 1u) << c.systemDirectory;
+    EXPECT_EQ(fake.processes.creations[0].applicationName, std::optional<std::string>(c.started));
+    EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"a.reg\"");
   }
 }
 

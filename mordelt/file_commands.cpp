@@ -13,12 +13,10 @@ int DeleteFileForced(platform::Files& files, const char* path) {
     static_cast<void>(
         files.SetFileAttributesA(path, attributes & ~platform::kFileAttributeReadonly));
   }
-  static_cast<void>(files.DeleteFileA(path));
+  if (files.DeleteFileA(path)) return 0;
 
-  // Whatever the calls above answered, what counts is whether the file is still there. Only the
-  // system's "no such file" shows that it is gone: attributes that cannot be read for another
-  // reason (access refused, a busy device) say nothing about it.
-  if (files.GetFileAttributesA(path) != platform::kInvalidFileAttributes) return kFileCommandFailed;
+  // Refused: only the system's "no such file" (or folder, or a name no file can have) means there
+  // was nothing to delete.
   const std::uint32_t error = files.GetLastError();
   if (error == platform::kNoSuchFile || error == platform::kNoSuchPath ||
       error == platform::kInvalidName) {

@@ -12,10 +12,10 @@ constexpr int kFileCommandFailed = 7;
 [[nodiscard]] int CopyFileReplacing(platform::Files& files, const char* source,
                                     const char* destination);
 
-// Deletes `path`, clearing its read-only attribute first. Returns 0 when the file is gone
-// afterwards (a file that did not exist included: the system reports no such file), 7 when it is
-// still there or when the system cannot tell (its attributes cannot be read for another reason).
-// Nothing is printed.
+// Deletes `path`, clearing its read-only attribute first. Returns 0 when the system accepted the
+// deletion (a file that another program holds open with delete sharing goes when that program
+// closes it) and when there is no such file; 7 when the system refused the deletion for another
+// reason (in use, access denied, a folder). Nothing is printed.
 [[nodiscard]] int DeleteFileForced(platform::Files& files, const char* path);
 
 }  // namespace mordelt

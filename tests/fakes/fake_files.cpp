@@ -161,7 +161,7 @@ bool FakeFiles::DeleteFileA(const char* path) {
       (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
     return Fail(kErrorAccessDenied);
   }
-  RemoveFile(path);
+  if (!entry->deleteShared) RemoveFile(path);
   return true;
 }
 
@@ -221,6 +221,11 @@ void FakeFiles::RemoveFile(const std::string& name) {
 void FakeFiles::Lock(const std::string& name) {
   Entry* entry = Find(name);
   if (entry != nullptr) entry->locked = true;
+}
+
+void FakeFiles::HoldOpenSharingDelete(const std::string& name) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) entry->deleteShared = true;
 }
 
 bool FakeFiles::Exists(const std::string& name) const { return Find(name) != nullptr; }

@@ -28,7 +28,8 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMA
 //
 // Kernel calls: CopyFileA copies bytes and attributes (false: source missing or a directory,
 // destination exists and failIfExists, or destination read-only or a directory); DeleteFileA
-// refuses a missing file, a directory, a read-only file and a file in use (Lock);
+// refuses a missing file, a directory, a read-only file and a file in use (Lock), and accepts a
+// file held open with delete sharing (HoldOpenSharingDelete) but leaves it in place;
 // GetFileAttributesA gives kInvalidFileAttributes for a missing name; SetFileAttributesA stores the
 // attributes (false when missing). FindFirstFileA(pattern) reports the first entry, in the order
 // the entries were added, whose directory equals the pattern's (the text up to its last "\\", "/"
@@ -80,6 +81,9 @@ class FakeFiles final : public platform::Files {
   void RemoveFile(const std::string& name);
   // Marks an existing file as in use by another program: DeleteFileA refuses it from now on.
   void Lock(const std::string& name);
+  // Marks an existing file as held open by another program that shares deletion: DeleteFileA
+  // accepts it from now on, and the file stays (until that program would close it: RemoveFile).
+  void HoldOpenSharingDelete(const std::string& name);
   bool Exists(const std::string& name) const;
   std::string Content(const std::string& name) const;       // "" when missing
   std::uint32_t Attributes(const std::string& name) const;  // kInvalidFileAttributes when missing
@@ -97,6 +101,7 @@ class FakeFiles final : public platform::Files {
     std::string content;
     std::uint32_t attributes;
     bool locked = false;
+    bool deleteShared = false;
   };
   struct Stream {
     std::string text;  // the content as text mode reads it

@@ -85,8 +85,7 @@ TEST(DeleteFileForcedTest, ReadOnlyFileIsDeleted) {
   EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\old.sys"), 0);
   EXPECT_FALSE(fake.files.Exists("C:\\old.sys"));
   EXPECT_EQ(fake.log.Names(),
-            (std::vector<std::string>{"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA",
-                                      "GetFileAttributesA", "GetLastError"}));
+            (std::vector<std::string>{"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA"}));
   EXPECT_EQ(fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\old.sys\", 0x20");
 }
 
@@ -118,21 +117,26 @@ TEST(DeleteFileForcedTest, FileStillThereGivesSeven) {
   EXPECT_EQ(fake.console.output, "");
 }
 
-TEST(DeleteFileForcedTest, AFileWhoseAttributesCannotBeReadAfterwardsIsNotTakenForGone) {
-  // The deletion is refused and the last look at the file is refused too (access denied, not
-  // "no such file"): the file may well be there, so the command cannot report it gone.
+TEST(DeleteFileForcedTest, AnAcceptedDeletionIsDoneEvenWhileAnotherProgramHoldsTheFile) {
+  // Held open with delete sharing, the file goes only when the other program closes it.
   fakes::FakePlatform fake;
-  fake.files.AddFile("C:\\guarded.sys", "x");
-  fake.files.Lock("C:\\guarded.sys");
-  fake.log.Fail("GetFileAttributesA", 5, 1);
-  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\guarded.sys"), 7);
-  EXPECT_TRUE(fake.files.Exists("C:\\guarded.sys"));
-  // Refused with "no such file" (or path, or an invalid name) it is gone.
-  for (std::uint32_t error :
-       {platform::kNoSuchFile, platform::kNoSuchPath, platform::kInvalidName}) {
-    fakes::FakePlatform gone;
-    gone.log.Fail("GetFileAttributesA", error, 1);
-    EXPECT_EQ(mordelt::DeleteFileForced(gone.files, "C:\\missing\\f.sys"), 0) << error;
+  fake.files.AddFile("C:\\scanned.sys", "x", 0x21);
+  fake.files.HoldOpenSharingDelete("C:\\scanned.sys");
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\scanned.sys"), 0);
+  EXPECT_TRUE(fake.files.Exists("C:\\scanned.sys"));
+}
+
+TEST(DeleteFileForcedTest, ARefusedDeletionIsDoneOnlyWhenThereIsNoSuchFile) {
+  struct Case {
+    std::uint32_t error;
+    int expected;
+  };
+  for (const Case c : {Case{platform::kNoSuchFile, 0}, Case{platform::kNoSuchPath, 0},
+                       Case{platform::kInvalidName, 0}, Case{5, 7}, Case{32, 7}}) {
+    fakes::FakePlatform fake;
+    fake.files.AddFile("C:\\f.sys", "x");
+    fake.log.Fail("DeleteFileA", c.error);
+    EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\f.sys"), c.expected) << c.error;
   }
 }
 

@@ -245,5 +245,20 @@ CONFORMANCE_TEST(MordeltDelfileThatLeavesTheFileGivesSeven) {
   CloseHandle(open);
 }
 
+CONFORMANCE_TEST(MordeltDelfileOfAFileHeldOpenWithDeleteSharingGivesZero) {
+  // Virus scanners and indexers open files so: the deletion is accepted, and the file goes when
+  // the last handle to it is closed.
+  TempDir dir;
+  const std::string file = dir.File("scanned.sys");
+  REQUIRE(WriteFileBytes(file, "x"));
+  HANDLE open = CreateFileA(file.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  REQUIRE(open != INVALID_HANDLE_VALUE);
+  CheckMordelt(CONFORMANCE_HERE, "-delfile*" + file, 0);
+  CloseHandle(open);
+  CHECK(!FileExists(file));
+}
+
 }  // namespace
 }  // namespace conformance

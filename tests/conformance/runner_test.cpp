@@ -1,4 +1,4 @@
-// "-importreg": Mordelt starts the system's reg.exe at its fixed path with
+// "-importreg": Mordelt starts reg.exe of the system directory with
 // ` import "file"` and ends with 0 whenever reg.exe ran.
 #include <windows.h>
 

@@ -231,7 +231,7 @@ CONFORMANCE_TEST(MatrixQuickEveryVerbWithTooFewArguments) {
   Row("Mordelt, -hwid alone", "-hwid", hwid.exit_code, "no pattern, no query");
 }
 
-CONFORMANCE_TEST(MatrixQuickDelfileWhatTheLastLookTells) {
+CONFORMANCE_TEST(MatrixQuickDelfileWhatTheDeletionAnswers) {
   TempDir dir;
   REQUIRE(conformance::WriteFileBytes(dir.File("ro.sys"), "x"));
   REQUIRE(SetFileAttributesA(dir.File("ro.sys").c_str(), FILE_ATTRIBUTE_READONLY) != 0);
@@ -258,10 +258,10 @@ CONFORMANCE_TEST(MatrixQuickDelfileWhatTheLastLookTells) {
     const DWORD attributes = GetFileAttributesA(c.path.c_str());
     const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
     outcome += std::string(outcome.empty() ? "" : "; ") + c.what + " " + Number(result.exit_code) +
-               " (last look: " +
+               " (path now: " +
                (attributes == INVALID_FILE_ATTRIBUTES ? "error " + Number(error) : "exists") + ")";
   }
-  Row("Mordelt -delfile, what the last look tells", "5 paths", 0, outcome);
+  Row("Mordelt -delfile, what the deletion answers", "5 paths", 0, outcome);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -209,28 +209,6 @@ TEST(RunToolTest, HeapExhaustionAtAnyOfItsThreeBlocksGivesOneAndLeaksNothing) {
   }
 }
 
-TEST(FindSystemProgramTest, TheLongestDirectoryAndFileNameFitAndLongerOnesAreRefused) {
-  const std::string longest = "C:\\" + std::string(256, 'd');  // kMaxPath - 1 characters
-  const std::string longestName =
-      "\\" + std::string(common::SystemProgramPath::kMaxFileName - 1, 'n');
-  struct Case {
-    std::string directory;
-    std::string fileName;
-    bool found;
-  };
-  for (const Case& c : {Case{longest, longestName, true}, Case{longest + "d", "\\reg.exe", false},
-                        Case{"C:\\w", longestName + "n", false}}) {
-    fakes::FakePlatform fake;
-    fake.processes.systemDirectory = c.directory;
-    const std::optional<common::SystemProgramPath> path =
-        common::FindSystemProgram(fake.processes, c.fileName.c_str());
-    ASSERT_EQ(path.has_value(), c.found) << c.directory.size() << " " << c.fileName;
-    if (c.found) {
-      EXPECT_EQ(path->text, c.directory + c.fileName);
-    }
-  }
-}
-
 TEST(ToolCommandLineBytesTest, CountsTheFiveAddedBytesAndRefusesSumsThatDoNotFit) {
   const std::size_t max = static_cast<std::size_t>(-1);
   EXPECT_EQ(common::ToolCommandLineBytes(0, 0), 5u);

@@ -31,32 +31,26 @@ TEST(ImportRegVerbTest, RunsRegExeWithTheTwoArgumentsAndReturnsZero) {
 }
 
 TEST(ImportRegVerbTest, RegExeIsTakenFromTheSystemDirectoryOnly) {
-  struct Case {
-    std::string systemDirectory;
-    bool readable;
-    std::string started;  // the reg.exe started; empty: none, and 1 as for a start failure
-  };
-  const std::string longest = "C:\\" + std::string(256, 'd');  // 259 characters: the most
-  for (const Case& c : {Case{"D:\\WinNT\\System32", true, "D:\\WinNT\\System32\\reg.exe"},
-                        Case{longest, true, longest + "\\reg.exe"}, Case{longest + "d", true, ""},
-                        Case{"C:\\windows\\system32", false, ""}}) {
+  // An unreadable system directory (empty here) ends the command as a start failure does.
+  for (const std::string& directory : {std::string("D:\\WinNT\\System32"), std::string()}) {
     fakes::FakePlatform fake;
-    fake.processes.systemDirectory = c.systemDirectory;
-    if (!c.readable) fake.log.Fail("GetSystemDirectoryA");
+    fake.processes.systemDirectory = directory;
+    if (directory.empty()) fake.log.Fail("GetSystemDirectoryA");
     Table table{"-importreg", "import", "a.reg"};
     const common::CommandResult result =
         mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-    EXPECT_EQ(result.exitCode, c.started.empty() ? 1 : 0) << c.systemDirectory;
+    EXPECT_EQ(result.exitCode, directory.empty() ? 1 : 0) << directory;
     EXPECT_EQ(result.ending, common::Ending::Return);
     EXPECT_EQ(fake.console.output, "");
     EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-    if (c.started.empty()) {
-      EXPECT_EQ(fake.processes.creations.size(), 0u) << c.systemDirectory;
-      continue;
+    if (directory.empty()) {
+      EXPECT_EQ(fake.processes.creations.size(), 0u);
+    } else {
+      ASSERT_EQ(fake.processes.creations.size(), 1u);
+      EXPECT_EQ(fake.processes.creations[0].applicationName,
+                std::optional<std::string>(directory + "\\reg.exe"));
+      EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"a.reg\"");
     }
-    ASSERT_EQ(fake.processes.creations.size(), 1u) << c.systemDirectory;
-    EXPECT_EQ(fake.processes.creations[0].applicationName, std::optional<std::string>(c.started));
-    EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"a.reg\"");
   }
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks shipped Windows executables:
 #   - windowed (GUI) subsystem, 2;
-#   - imports only from KERNEL32, USER32, ADVAPI32, SETUPAPI, CFGMGR32 and
-#     msvcrt (so no libstdc++, libgcc or libwinpthread DLL);
+#   - imports only from KnownDLLs, which the system always loads from its own directory and never
+#     from the program's folder: KERNEL32, USER32, ADVAPI32, SETUPAPI and msvcrt (so no
+#     libstdc++, libgcc or libwinpthread DLL, and no CFGMGR32, which is not a KnownDLL);
 #   - exactly one manifest resource, no version resource, and every resource
 #     in language 1033 (when wrestool from icoutils is there).
 #
@@ -16,7 +17,7 @@ if [[ $# -eq 0 ]]; then
   exit 2
 fi
 
-allowed='^(kernel32|user32|advapi32|setupapi|cfgmgr32|msvcrt)\.dll$'
+known_dlls='^(kernel32|user32|advapi32|setupapi|msvcrt)\.dll$'
 status=0
 
 fail() {
@@ -47,8 +48,8 @@ for exe in "$@"; do
     fail "$exe" "no imports found"
   fi
   for dll in $dlls; do
-    if ! tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$allowed"; then
-      fail "$exe" "imports from $dll"
+    if ! tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$known_dlls"; then
+      fail "$exe" "imports from $dll, which is not one of the KnownDLLs that the programs may use"
     fi
   done
 

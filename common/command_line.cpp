@@ -21,7 +21,22 @@ char* MakeEntry(platform::Memory& memory, char prefix, const char* begin, const 
   return entry;
 }
 
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
 }  // namespace
+
+const char* SkipProgramName(const platform::CodePage& codePage, const char* commandLine) {
+  const char* p = commandLine;
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && (IsLeadPair(codePage, p) || *p != '"')) p = NextChar(codePage, p);
+    if (*p == '"') ++p;
+  } else {
+    while (*p != '\0' && (IsLeadPair(codePage, p) || !IsBlankOrTab(*p))) p = NextChar(codePage, p);
+  }
+  while (IsBlankOrTab(*p)) ++p;
+  return p;
+}
 
 SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage& codePage,
                              const char* text, char delimiter, bool rePrefix, char** table,

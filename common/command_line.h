@@ -16,6 +16,13 @@ struct SplitResult {
   SplitStatus status;
 };
 
+// The command-line text within the process's whole command line: what follows the program name
+// and the blanks and tabs after it. A name that starts with a double quote runs through the
+// closing quote (to the end when there is none); any other name runs up to the first blank or
+// tab. The name is read a character at a time, so a trail byte is never taken for a quote, blank
+// or tab, and no byte of 0x80 or above ends it.
+const char* SkipProgramName(const platform::CodePage& codePage, const char* commandLine);
+
 // Cuts the command-line text at `delimiter` into the argument table: trimmed, non-empty entries
 // in the order of the text. With `rePrefix`, the delimiter is put back in front of each entry.
 // Each entry is a heap block of its length + 2 bytes, ending in two NULs, that is never

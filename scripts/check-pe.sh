@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Checks shipped Windows executables:
 #   - windowed (GUI) subsystem, 2;
-#   - imports only from KERNEL32, USER32, ADVAPI32, SETUPAPI, CFGMGR32 and
-#     msvcrt (so no libstdc++, libgcc or libwinpthread DLL);
+#   - imports only from KnownDLLs, which the system always loads from its own directory and never
+#     from the program's folder: KERNEL32, USER32, ADVAPI32, SETUPAPI and msvcrt (so no
+#     libstdc++, libgcc or libwinpthread DLL, and no CFGMGR32, which is not a KnownDLL);
+#   - address space layout randomisation (DYNAMIC_BASE, and HIGH_ENTROPY_VA on x86-64) with a
+#     non-empty base relocation directory, and data execution prevention (NX_COMPAT);
 #   - exactly one manifest resource, no version resource, and every resource
 #     in language 1033 (when wrestool from icoutils is there).
 #
@@ -16,7 +19,7 @@ if [[ $# -eq 0 ]]; then
   exit 2
 fi
 
-allowed='^(kernel32|user32|advapi32|setupapi|cfgmgr32|msvcrt)\.dll$'
+known_dlls='^(kernel32|user32|advapi32|setupapi|msvcrt)\.dll$'
 status=0
 
 fail() {
@@ -42,13 +45,27 @@ for exe in "$@"; do
     fail "$exe" "subsystem is ${subsystem:-missing}, not 2 (Windows GUI)"
   fi
 
+  # IMAGE_DLLCHARACTERISTICS_: HIGH_ENTROPY_VA 0x20, DYNAMIC_BASE 0x40, NX_COMPAT 0x100.
+  required=$((0x40 | 0x100))
+  [[ $format == pei-x86-64 ]] && required=$((required | 0x20))
+  characteristics=$(awk '/^DllCharacteristics/ { print $2; exit }' <<<"$headers")
+  characteristics=$((16#${characteristics:-0}))
+  if [[ $((characteristics & required)) -ne $required ]]; then
+    fail "$exe" "$(printf 'DllCharacteristics 0x%04x lack 0x%04x' "$characteristics" \
+      $((required & ~characteristics)))"
+  fi
+  relocations=$(awk '/^Entry 5 / { print $4; exit }' <<<"$headers")
+  if [[ $((16#${relocations:-0})) -eq 0 ]]; then
+    fail "$exe" "no base relocations"
+  fi
+
   dlls=$(awk '/DLL Name:/ { print $3 }' <<<"$headers" | sort -u)
   if [[ -z $dlls ]]; then
     fail "$exe" "no imports found"
   fi
   for dll in $dlls; do
-    if ! tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$allowed"; then
-      fail "$exe" "imports from $dll"
+    if ! tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$known_dlls"; then
+      fail "$exe" "imports from $dll, which is not one of the KnownDLLs that the programs may use"
     fi
   done
 
@@ -70,7 +87,8 @@ for exe in "$@"; do
   fi
 
   if [[ $status -eq 0 ]]; then
-    echo "ok   $exe: $format, subsystem 2, imports: $(tr '\n' ' ' <<<"$dlls")"
+    echo "ok   $exe: $format, subsystem 2, $(printf 'DllCharacteristics 0x%04x' "$characteristics")," \
+      "relocations 0x$relocations bytes, imports: $(tr '\n' ' ' <<<"$dlls")"
   fi
 done
 

@@ -8,6 +8,9 @@
 #   prepared with the null graphics driver first if it is not ready yet.
 # WINE_RUN_DEBUG: the WINEDEBUG channels (default: -all), for example
 #   "-all,+process" to see every command line that a program starts.
+# WINE_RUN_DLLOVERRIDES: more WINEDLLOVERRIDES entries, for example "uxtheme=n,b" to have Wine
+#   load a uxtheme.dll from a folder before its own (Wine reads them when a process starts, so
+#   they reach every program that the first one starts).
 #
 # Never /usr/bin/wine: that goes through the 32-bit loader.
 set -euo pipefail
@@ -16,7 +19,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 : "${WINEPREFIX:=$here/../build/win64/wineprefix}"
 export WINEPREFIX WINEARCH=win64
 export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINE_RUN_DLLOVERRIDES:+;$WINE_RUN_DLLOVERRIDES}"
 unset DISPLAY WAYLAND_DISPLAY
 
 if ! compgen -G "$WINEPREFIX/.prepared-*" >/dev/null; then

@@ -1,7 +1,8 @@
 // Start-up of both programs and Mordelt's handling of command lines that
 // name no operation: empty and delimiter-only lines, unrecognised verbs,
 // too many entries and too few arguments, standard output to a pipe or a
-// file, and the run without a window system.
+// file, program paths with bytes of 0x80 and above, a DLL planted beside the
+// programs, and the run without a window system.
 #include <string>
 #include <vector>
 
@@ -121,6 +122,85 @@ CONFORMANCE_TEST(MordeltProgramNameForms) {
            kMordeltUsage);
   CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), "Mordelt.exe -int"), 1, kMordeltUsage);
   CheckRun(CONFORMANCE_HERE, RunRaw(MordeltExe(), "Mordelt.exe"), 0, "");
+}
+
+// The ANSI form of one character, or "" when the code page has no single byte of 0x80 or above
+// for it.
+std::string AnsiHighByte(wchar_t character) {
+  char bytes[4] = {};
+  BOOL defaulted = FALSE;
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, &character, 1, bytes, sizeof bytes, nullptr, &defaulted);
+  if (length != 1 || defaulted || static_cast<unsigned char>(bytes[0]) < 0x80) return "";
+  return std::string(bytes, 1);
+}
+
+CONFORMANCE_TEST(ProgramPathWithHighBytes) {
+  const std::string u_umlaut = AnsiHighByte(L'\u00FC');
+  const std::string a_umlaut = AnsiHighByte(L'\u00C4');
+  if (u_umlaut.empty() || a_umlaut.empty())
+    SKIP_TEST("no single-byte \"\u00FC\" in this code page");
+  ScopedTestKey test_key;
+  TempDir dir;
+  const std::string folder = dir.File("J" + u_umlaut + "rgen");
+  REQUIRE(CreateDirectoryA(folder.c_str(), nullptr) != 0);
+  const std::string mordelt = folder + "\\Mordelt.exe";
+  const std::string setup = folder + "\\setup.exe";
+  REQUIRE(CopyFileA(MordeltExe().c_str(), mordelt.c_str(), FALSE) != 0);
+  REQUIRE(CopyFileA(SetupExe().c_str(), setup.c_str(), FALSE) != 0);
+  const std::string key = std::string(kTestKey) + "\\Path";
+
+  // Started unquoted, as cmd.exe passes what is typed: the name ends at the first blank.
+  CheckRun(CONFORMANCE_HERE, RunRaw(mordelt, mordelt + " -add*" + key + "*Name*Value"), 0, "");
+  CHECK(ValueExists(key, "Name"));
+  CheckRun(CONFORMANCE_HERE, RunRaw(mordelt, mordelt), 0, "");
+  RunOptions empty_dir;  // no package to find: 1 and no text
+  empty_dir.current_dir = dir.path();
+  CheckRun(CONFORMANCE_HERE, RunRaw(setup, setup, empty_dir), 1, "");
+  // A byte of 0x80 or above after the name is text: "\u00C4" is the verb, -add is not run.
+  CheckRun(CONFORMANCE_HERE,
+           RunRaw(mordelt, Quoted(mordelt) + " " + a_umlaut + "*-add*" + key + "*Other*Value"), 1,
+           kMordeltUsage);
+  CHECK(!ValueExists(key, "Other"));
+}
+
+// Under Wine: whether DLLs from a folder come before Wine's own for uxtheme.dll. Without that,
+// Wine never loads a planted uxtheme.dll, and the test below would prove nothing. (Wine reads
+// WINEDLLOVERRIDES when a process starts, from the environment it was started with: setting it
+// here would not reach the programs.)
+bool PlantedUxthemeCanLoad() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return true;
+  return GetEnv("WINEDLLOVERRIDES").find("uxtheme=n") != std::string::npos;
+}
+
+CONFORMANCE_TEST(DllPlantedBesideTheProgramIsNotLoaded) {
+  if (!PlantedUxthemeCanLoad()) SKIP_TEST("under Wine, needs WINEDLLOVERRIDES=uxtheme=n,b");
+  TempDir dir;
+  const std::string planted = TestProgramDir() + "\\planted_dll.dll";
+  // The planted DLL does leave its marker when it is loaded.
+  REQUIRE(CopyFileA(planted.c_str(), dir.File("probe.dll").c_str(), FALSE) != 0);
+  HMODULE probe = LoadLibraryA(dir.File("probe.dll").c_str());
+  REQUIRE(probe != nullptr);
+  FreeLibrary(probe);
+  REQUIRE(FileExists(dir.File("probe.dll.loaded")));
+
+  // Creating the main window loads uxtheme.dll by name, and without a restricted search the
+  // system looks for it in the program's folder first.
+  REQUIRE(CopyFileA(planted.c_str(), dir.File("uxtheme.dll").c_str(), FALSE) != 0);
+  const std::string mordelt = dir.File("Mordelt.exe");
+  const std::string setup = dir.File("setup.exe");
+  REQUIRE(CopyFileA(MordeltExe().c_str(), mordelt.c_str(), FALSE) != 0);
+  REQUIRE(CopyFileA(SetupExe().c_str(), setup.c_str(), FALSE) != 0);
+
+  const std::string marker = dir.File("uxtheme.dll.loaded");
+  CheckRun(CONFORMANCE_HERE, Run(mordelt, "-int", dir.path()), 1, kMordeltUsage);
+  CHECK(!FileExists(marker));
+  DeleteFileA(marker.c_str());
+  std::string eleven;
+  for (int i = 0; i < 11; ++i) eleven += "-s ";
+  CheckRun(CONFORMANCE_HERE, Run(setup, eleven, dir.path()), 1, kSetupUsage);
+  CHECK(!FileExists(marker));
 }
 
 CONFORMANCE_TEST(MordeltUsageToFile) {

@@ -121,6 +121,33 @@ TEST_F(SplitCommandLineTest, CapacityIsExactAndMoreEntriesAreRefused) {
   EXPECT_EQ(eleven.entries.size(), 10u);
 }
 
+TEST(SkipProgramNameTest, TheTextAfterTheNameAndItsBlanks) {
+  struct Row {
+    bool shiftJis;
+    const char* commandLine;
+    const char* text;
+  };
+  const Row rows[] = {
+      {false, "\"C:\\Program Files\\Mordelt.exe\" \t -add*K", "-add*K"},
+      {false, "\"C:\\a b\\Mordelt.exe\"-int", "-int"},
+      {false, "C:\\Users\\J\xFCrgen\\Mordelt.exe -add*K*N*V", "-add*K*N*V"},
+      {false, "\"Mordelt.exe\" \xC4*-add*K*N*V", "\xC4*-add*K*N*V"},
+      {false, "C:\\J\xFCrgen\\Mordelt.exe", ""},
+      {false, "\"Mordelt.exe\"", ""},
+      {false, "Mordelt.exe \t ", ""},
+      {false, "\"C:\\a b\\Mordelt.exe -int", ""},
+      {false, "", ""},
+      // A trail byte 0x22 or 0x20 belongs to its character: it neither closes nor ends the name.
+      {true, "\"C:\\\x81\"\\Mordelt.exe\" -int", "-int"},
+      {true, "C:\\\x81 \\Mordelt.exe -int", "-int"},
+  };
+  for (const Row& row : rows) {
+    fakes::FakeCodePage codePage;
+    if (row.shiftJis) codePage.UseShiftJis();
+    EXPECT_STREQ(common::SkipProgramName(codePage, row.commandLine), row.text) << row.commandLine;
+  }
+}
+
 TEST_F(SplitCommandLineTest, MemoryFailureStopsWithTheEntriesBefore) {
   fake.log.Fail("HeapAlloc", fakes::kDefaultFault, 1);
   Split split = Run("a*b*c", '*', false, 5);

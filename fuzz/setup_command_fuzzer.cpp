@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const fakes::Call& call : fake.log.calls()) anyFailed = anyFailed || call.failed;
 
   const std::vector<std::string> entries =
-      fuzzing::ReferenceSplit(fake.codePage, commandLine, '-', true);
+      fuzzing::ReferenceSplit(fake.codePage, commandLine, '-', true, true);
   std::optional<std::string> package;
   for (const std::string& name : fake.files.Names()) {
     if (IsPackageOfTheCurrentDirectory(name)) {

@@ -81,7 +81,8 @@ int RunInstaller(const platform::Platform& platform, const char* commandLine) {
 
 }  // namespace
 
-const common::ProgramDefinition kSetupProgram = {'-', true, 10, RunLaunchSequence, WriteSetupUsage};
+const common::ProgramDefinition kSetupProgram = {
+    '-', true, common::DelimiterPlace::AtWordStart, 10, RunLaunchSequence, WriteSetupUsage};
 
 void WriteSetupUsage(platform::Console& console) {
   console.Write("Setup Options <Required Parameter> \n");

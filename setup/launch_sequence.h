@@ -6,8 +6,9 @@
 
 namespace setup {
 
-// setup's start-up: the command line is cut at "-" into at most ten entries, each with its "-"
-// put back in front; the command is RunLaunchSequence.
+// setup's start-up: the command line is cut into at most ten entries at each "-" that stands at
+// its start or right after a blank or tab (a "-" anywhere else stays in its value), each entry
+// with its "-" put back in front; the command is RunLaunchSequence.
 extern const common::ProgramDefinition kSetupProgram;
 
 // Writes the six lines of the usage text.

@@ -105,13 +105,14 @@ void Sweep(const Operation& operation) {
 // --- Command-line splitter ---------------------------------------------------------------------
 
 Operation Splitter(const std::string& name, std::string text, char delimiter, bool rePrefix,
-                   int capacity, int entries) {
+                   common::DelimiterPlace place, int capacity, int entries) {
   Operation operation;
   operation.name = name;
   operation.act = [=](World& world) {
     char* table[10] = {};
-    const common::SplitResult result = common::SplitCommandLine(
-        world.fake.memory, world.fake.codePage, text.c_str(), delimiter, rePrefix, table, capacity);
+    const common::SplitResult result =
+        common::SplitCommandLine(world.fake.memory, world.fake.codePage, text.c_str(), delimiter,
+                                 rePrefix, place, table, capacity);
     return Outcome{Text(result), static_cast<std::size_t>(result.count)};
   };
   operation.success = {std::to_string(entries) + " complete", ""};
@@ -123,12 +124,13 @@ Operation Splitter(const std::string& name, std::string text, char delimiter, bo
 }
 
 TEST(FaultSweepTest, SplitterInMordeltsConfiguration) {
-  Sweep(Splitter("SplitCommandLine *", " -add * SOFTWARE\\Example * Name * Value ", '*', false, 5,
-                 4));
+  Sweep(Splitter("SplitCommandLine *", " -add * SOFTWARE\\Example * Name * Value ", '*', false,
+                 common::DelimiterPlace::Anywhere, 5, 4));
 }
 
 TEST(FaultSweepTest, SplitterInSetupsConfiguration) {
-  Sweep(Splitter("SplitCommandLine -", "-i Product.msi -l install.log -s", '-', true, 10, 3));
+  Sweep(Splitter("SplitCommandLine -", "-i Product.msi -l install.log -s", '-', true,
+                 common::DelimiterPlace::AtWordStart, 10, 3));
 }
 
 // --- Start-up sequence and Mordelt's dispatcher ------------------------------------------------

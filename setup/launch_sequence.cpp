@@ -123,7 +123,7 @@ common::CommandResult RunLaunchSequence(const platform::Platform& platform, char
   if (!actionTaken) {
     const std::optional<PackageName> package = FindFirstPackage(platform.files);
     if (!package) return common::ReturnCode(1);
-    if (!command.Append(" /i ") || !command.Append(package->text)) {
+    if (!command.Append(" /i \"") || !command.Append(package->text) || !command.Append("\"")) {
       return Refuse(platform.console, kCommandTooLong);
     }
   }

@@ -239,7 +239,10 @@ Expected SetupAfterSplit(const Fault& fault, bool searches) {
 TEST(FaultSweepTest, SetupStartUpWithDiscovery) {
   Operation operation;
   operation.name = "setup -s -l a.log";
-  operation.arrange = [](World& world) { AddPackage(world, "Product.msi"); };
+  operation.arrange = [](World& world) {
+    world.fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
+    AddPackage(world, "Product.msi");
+  };
   operation.act = [](World& world) {
     common::ShellState shell;
     const common::CommandResult result = common::RunStartupSequence(
@@ -254,7 +257,7 @@ TEST(FaultSweepTest, SetupStartUpWithDiscovery) {
   };
   operation.verify = [](World& world, const Fault&) {
     for (const fakes::ProcessCreation& creation : world.fake.processes.creations) {
-      EXPECT_EQ(creation.commandLine, "msiexec  /quiet /l*v  a.log /i Product.msi");
+      EXPECT_EQ(creation.commandLine, "msiexec  /quiet /l*v  a.log /i \"Product.msi\"");
     }
   };
   Sweep(operation);
@@ -311,6 +314,7 @@ TEST(FaultSweepTest, FindFirstPackage) {
   operation.name = "FindFirstPackage";
   operation.arrange = [](World& world) {
     AddPackage(world, "notes.txt");
+    world.fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
     AddPackage(world, "My Product.msi");
   };
   operation.act = [](World& world) {
@@ -319,7 +323,8 @@ TEST(FaultSweepTest, FindFirstPackage) {
   };
   operation.success = {"My Product.msi", ""};
   operation.onFailure = [](const Fault& fault) -> Expected {
-    // A search that failed to close has still found the name.
+    // A search that failed to close has still found the name; one whose next entry cannot be
+    // read ends there, before it.
     return {fault.name == "FindClose" ? "My Product.msi" : "none", ""};
   };
   operation.errors["FindFirstFileA"] = {fakes::kDefaultFault, 2, 3, 5};

@@ -145,16 +145,6 @@ TEST_F(LaunchSequenceTest, ADiscoveredNameReachesMsiexecAsOneQuotedName) {
   EXPECT_EQ(InstallerCommand(), "msiexec  /quiet /i \"My Product.msi\"");
 }
 
-TEST_F(LaunchSequenceTest, OnlyAFolderOrAliasMatchIsNoPackageAndEndsWithOne) {
-  fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
-  fake.files.AddFile("App.msix", "");
-  fake.files.SetShortName("App.msix", "APP~1.MSI");
-  EXPECT_EQ(ExitCode({}), 1);
-  EXPECT_EQ(fake.console.output, "");
-  EXPECT_TRUE(NothingStarted());
-  EXPECT_TRUE(NothingLeft());
-}
-
 TEST_F(LaunchSequenceTest, ASecondActionDrawsTheMessageOfTheEntryBeingLookedAt) {
   struct Case {
     std::vector<std::string> entries;

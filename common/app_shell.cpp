@@ -47,8 +47,9 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
   // The argument table lives as long as the run; its entries are never released.
   char* table[kMaxTableCapacity] = {};
   const int capacity = program.capacity < kMaxTableCapacity ? program.capacity : kMaxTableCapacity;
-  const SplitResult split = SplitCommandLine(platform.memory, platform.codePage, commandLine,
-                                             program.delimiter, program.rePrefix, table, capacity);
+  const SplitResult split =
+      SplitCommandLine(platform.memory, platform.codePage, commandLine, program.delimiter,
+                       program.rePrefix, program.delimiterPlace, table, capacity);
 
   platform.windows.LoadStringA(instance, IDS_APP_TITLE, state.title, kShellBufferSize);
   platform.windows.LoadStringA(instance, IDC_MAIN_CLASS, state.className, kShellBufferSize);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/command_line.h"
 #include "common/command_result.h"
 #include "platform/platform.h"
 
@@ -10,6 +11,7 @@ struct ProgramDefinition {
   // How the command line is cut into the argument table.
   char delimiter;
   bool rePrefix;
+  DelimiterPlace delimiterPlace;
   int capacity;  // at most kMaxTableCapacity
   // The program's one command over the argument table.
   CommandResult (*runCommand)(const platform::Platform& platform, char** entries, int count);

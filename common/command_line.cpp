@@ -39,26 +39,30 @@ const char* SkipProgramName(const platform::CodePage& codePage, const char* comm
 }
 
 SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage& codePage,
-                             const char* text, char delimiter, bool rePrefix, char** table,
-                             int capacity) {
+                             const char* text, char delimiter, bool rePrefix, DelimiterPlace place,
+                             char** table, int capacity) {
   SplitResult result{0, SplitStatus::Complete};
   const char* p = text;
   for (;;) {
+    // Here a delimiter cuts wherever it may stand: a run of them counts as one.
     while (*p == delimiter && !IsLeadPair(codePage, p)) ++p;
     if (*p == '\0') return result;
 
-    // The raw token runs up to the next delimiter, a character at a time, so a double-byte
-    // character is never cut and its trail byte is never a delimiter or white space. The
-    // trimmed entry runs from its first to its last character that is not white space.
+    // The raw token runs up to the next delimiter that cuts, a character at a time, so a
+    // double-byte character is never cut and its trail byte is never a delimiter or white
+    // space. The trimmed entry runs from its first to its last character that is not white
+    // space.
     const char* begin = nullptr;
     const char* end = nullptr;
-    while (*p != '\0' && (IsLeadPair(codePage, p) || *p != delimiter)) {
-      const char* next = NextChar(codePage, p);
-      if (IsLeadPair(codePage, p) || !IsWhiteSpace(*p)) {
+    bool afterBlank = false;  // the character before p is a blank or a tab
+    for (; *p != '\0'; p = NextChar(codePage, p)) {
+      const bool pair = IsLeadPair(codePage, p);
+      if (!pair && *p == delimiter && (place == DelimiterPlace::Anywhere || afterBlank)) break;
+      if (pair || !IsWhiteSpace(*p)) {
         if (begin == nullptr) begin = p;
-        end = next;
+        end = NextChar(codePage, p);
       }
-      p = next;
+      afterBlank = !pair && (*p == ' ' || *p == '\t');
     }
     if (*p != '\0') ++p;             // past the delimiter that ended the token
     if (begin == nullptr) continue;  // white space only: the token takes no slot

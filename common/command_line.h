@@ -11,6 +11,13 @@ enum class SplitStatus {
   OutOfMemory,     // a block for an entry could not be obtained; the table holds the ones before
 };
 
+// Where a delimiter character cuts the text.
+enum class DelimiterPlace {
+  Anywhere,     // every delimiter character cuts
+  AtWordStart,  // only one at the start of the text, right after a blank or tab, or right
+                // after another delimiter that cuts; any other belongs to the entry it stands in
+};
+
 struct SplitResult {
   int count;
   SplitStatus status;
@@ -23,12 +30,14 @@ struct SplitResult {
 // or tab, and no byte of 0x80 or above ends it.
 const char* SkipProgramName(const platform::CodePage& codePage, const char* commandLine);
 
-// Cuts the command-line text at `delimiter` into the argument table: trimmed, non-empty entries
-// in the order of the text. With `rePrefix`, the delimiter is put back in front of each entry.
+// Cuts the command-line text at `delimiter` (where `place` lets it cut) into the argument table:
+// trimmed, non-empty entries in the order of the text. With `rePrefix`, the delimiter is put
+// back in front of each entry. A double-byte character is one character: its trail byte is
+// never a delimiter, blank or tab.
 // Each entry is a heap block of its length + 2 bytes, ending in two NULs, that is never
 // released. At most `capacity` slots of `table` are written.
 SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage& codePage,
-                             const char* text, char delimiter, bool rePrefix, char** table,
-                             int capacity);
+                             const char* text, char delimiter, bool rePrefix, DelimiterPlace place,
+                             char** table, int capacity);
 
 }  // namespace common

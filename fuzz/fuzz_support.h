@@ -70,19 +70,28 @@ inline bool IsBlank(const std::string& c) {
   return c.size() == 1 && (c[0] == ' ' || (c[0] >= '\t' && c[0] <= '\r'));
 }
 
-// Every entry of a command line (no capacity): tokens between delimiter characters, trimmed of
-// white space, blank ones dropped, with the delimiter put in front when `rePrefix`.
+// Every entry of a command line (no capacity): tokens between the delimiter characters that cut,
+// trimmed of white space, blank ones dropped, with the delimiter put in front when `rePrefix`.
+// Every delimiter character cuts, or with `atWordStart` only one that is the first character,
+// or follows a blank, a tab or a delimiter that cut.
 inline std::vector<std::string> ReferenceSplit(const platform::CodePage& codePage,
                                                const std::string& text, char delimiter,
-                                               bool rePrefix) {
+                                               bool rePrefix, bool atWordStart) {
   std::vector<std::string> entries;
   std::vector<std::vector<std::string>> tokens(1);
+  std::string previous;  // the character before, "" at the start
+  bool previousCut = false;
   for (const std::string& c : Characters(codePage, text)) {
-    if (c.size() == 1 && c[0] == delimiter) {
+    const bool cuts =
+        c.size() == 1 && c[0] == delimiter &&
+        (!atWordStart || previous.empty() || previous == " " || previous == "\t" || previousCut);
+    if (cuts) {
       tokens.emplace_back();
     } else {
       tokens.back().push_back(c);
     }
+    previous = c;
+    previousCut = cuts;
   }
   for (const std::vector<std::string>& token : tokens) {
     std::size_t begin = 0;

@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::vector<fakes::FakeDevice> tree = fake.devices.tree;
   const std::vector<std::string> entries =
-      fuzzing::ReferenceSplit(fake.codePage, commandLine, '*', false);
+      fuzzing::ReferenceSplit(fake.codePage, commandLine, '*', false, false);
 
   common::ShellState shell;
   const common::CommandResult result = common::RunStartupSequence(

@@ -1,12 +1,14 @@
-// setup's whole run over the fakes: the start-up sequence (splitter at "-" with the prefix put
-// back, ten slots), the option loop, the installer command, package discovery in a current
-// directory the input fills, and the start of msiexec, with calls failing where the input says.
+// setup's whole run over the fakes: the start-up sequence (splitter at a "-" that starts a word,
+// with the prefix put back, ten slots), the option loop, the installer command, package discovery
+// in a current directory the input fills (files, folders and links, some with a short name that
+// the search matches), and the start of msiexec, with calls failing where the input says.
 //
 // Without a failing call the exit code, the texts written and the command line msiexec gets must
 // equal those of a plain second implementation below. With failing calls: exit code 0 or 1, only
 // the program's own texts, at most one msiexec started and then with the command line the options
 // make. Always: no search or process handle left open, no block live but the argument table's.
 
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -66,17 +68,22 @@ Expected ReferenceLaunch(const std::vector<std::string>& entries,
   }
   if (!action) {
     if (!package) return {1, "", {}};
-    command += " /i " + *package;
+    command += " /i \"" + *package + "\"";
     if (tooLong()) return {1, kCommandTooLong, {}};
   }
   if (!systemDirectoryKnown) return {1, "", {}};
   return {0, "", command};
 }
 
-// Whether a directory search for "*.msi" reports `name`: no directory part, and ".msi" at its
-// end in any letter case.
-bool IsPackageOfTheCurrentDirectory(const std::string& name) {
-  if (name.find_first_of("\\/:") != std::string::npos || name.size() < 4) return false;
+// Whether setup may take the entry as its package: a file (no folder or link) of the current
+// directory (no directory part), no double quote in the name, and ".msi" at its end in any
+// letter case.
+bool IsPackageOfTheCurrentDirectory(const std::string& name, std::uint32_t attributes) {
+  if ((attributes & (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) !=
+      0) {
+    return false;
+  }
+  if (name.find_first_of("\\/:\"") != std::string::npos || name.size() < 4) return false;
   std::string end = name.substr(name.size() - 4);
   for (char& c : end) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
   return end == ".msi";
@@ -98,13 +105,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const platform::Platform& platform = fake.platform;
   if (input.ConsumeBool()) fake.codePage.UseShiftJis();
 
-  // The current directory: a few entries, most of them packages.
+  // The current directory: a few entries, most of them packages. Long names have at most 255
+  // characters, as on the system.
   const int entryCount = input.ConsumeIntegralInRange<int>(0, 3);
   for (int i = 0; i < entryCount; ++i) {
-    std::string name = input.ConsumeRandomLengthString(300);
+    std::string name = input.ConsumeRandomLengthString(251);
     name = name.c_str();
     if (input.ConsumeBool()) name += ".msi";
-    fake.files.AddDirectoryEntry(name);
+    static const std::uint32_t kKinds[] = {
+        fakes::kFileAttributeArchive, fakes::kFileAttributeNormal,
+        platform::kFileAttributeDirectory,
+        platform::kFileAttributeReparsePoint | fakes::kFileAttributeArchive};
+    const std::uint32_t attributes = input.PickValueInArray(kKinds);
+    fake.files.AddDirectoryEntry(name, attributes);
+    if (input.ConsumeBool()) fake.files.SetShortName(name, "PACKAG~1.MSI");
   }
   // The system directory: usual, unknown (GetSystemDirectoryA gives 0), or long.
   switch (input.ConsumeIntegralInRange<int>(0, 3)) {
@@ -146,11 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const fakes::Call& call : fake.log.calls()) anyFailed = anyFailed || call.failed;
 
   const std::vector<std::string> entries =
-      fuzzing::ReferenceSplit(fake.codePage, commandLine, '-', true);
+      fuzzing::ReferenceSplit(fake.codePage, commandLine, '-', true, true);
   std::optional<std::string> package;
   for (const std::string& name : fake.files.Names()) {
-    if (IsPackageOfTheCurrentDirectory(name)) {
-      package = name.substr(0, platform::kMaxPath - 1);
+    if (IsPackageOfTheCurrentDirectory(name, fake.files.Attributes(name))) {
+      package = name;
       break;
     }
   }

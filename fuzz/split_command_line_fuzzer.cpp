@@ -1,8 +1,8 @@
-// The command-line splitter in both programs' configurations (Mordelt: "*", no prefix, five
-// slots; setup: "-", prefix, ten slots), on a single-byte and a double-byte code page, with the
-// heap refusing an allocation when the input says so. Each result is compared with a plain
-// second splitter; every entry must be a block of exactly its length + 2 bytes ending in two
-// NULs, and nothing may be written past the table.
+// The command-line splitter in both programs' configurations (Mordelt: "*" cutting anywhere, no
+// prefix, five slots; setup: "-" cutting only at the start of a word, prefix, ten slots), on a
+// single-byte and a double-byte code page, with the heap refusing an allocation when the input says
+// so. Each result is compared with a plain second splitter; every entry must be a block of exactly
+// its length + 2 bytes ending in two NULs, and nothing may be written past the table.
 //
 // Input: one byte of settings (bit 0: double-byte code page; bits 1-4: which allocation fails,
 // 0 for none), then the command-line text (up to its first NUL, as the system hands it over).
@@ -23,6 +23,7 @@ namespace {
 struct Configuration {
   char delimiter;
   bool rePrefix;
+  common::DelimiterPlace place;
   int capacity;
 };
 
@@ -34,12 +35,13 @@ void SplitAndCompare(const Configuration& configuration, const fakes::FakeCodePa
 
   // The table has exactly its capacity, on the heap, so that a write past it is caught.
   std::unique_ptr<char*[]> table(new char*[static_cast<std::size_t>(configuration.capacity)]);
-  const common::SplitResult result =
-      common::SplitCommandLine(memory, codePage, text.c_str(), configuration.delimiter,
-                               configuration.rePrefix, table.get(), configuration.capacity);
+  const common::SplitResult result = common::SplitCommandLine(
+      memory, codePage, text.c_str(), configuration.delimiter, configuration.rePrefix,
+      configuration.place, table.get(), configuration.capacity);
 
   const std::vector<std::string> expected =
-      fuzzing::ReferenceSplit(codePage, text, configuration.delimiter, configuration.rePrefix);
+      fuzzing::ReferenceSplit(codePage, text, configuration.delimiter, configuration.rePrefix,
+                              configuration.place == common::DelimiterPlace::AtWordStart);
   const int all = static_cast<int>(expected.size());
   const std::string where = std::string("delimiter ") + configuration.delimiter + ": ";
 
@@ -82,7 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (settings & 1) codePage.UseShiftJis();
   const int failingAllocation = (settings >> 1) & 0x0F;
 
-  SplitAndCompare({'*', false, 5}, codePage, text, failingAllocation);
-  SplitAndCompare({'-', true, 10}, codePage, text, failingAllocation);
+  SplitAndCompare({'*', false, common::DelimiterPlace::Anywhere, 5}, codePage, text,
+                  failingAllocation);
+  SplitAndCompare({'-', true, common::DelimiterPlace::AtWordStart, 10}, codePage, text,
+                  failingAllocation);
   return 0;
 }

@@ -99,7 +99,8 @@ const Verb* FindVerb(const char* entry) {
 
 }  // namespace
 
-const common::ProgramDefinition kMordeltProgram = {'*', false, 5, DispatchCommand, WriteUsage};
+const common::ProgramDefinition kMordeltProgram = {
+    '*', false, common::DelimiterPlace::Anywhere, 5, DispatchCommand, WriteUsage};
 
 void WriteUsage(platform::Console& console) {
   console.Write("Usage:Mordelt.exe  -int [OPTION]\n");

@@ -18,6 +18,8 @@ inline FindHandle InvalidFindHandle() {
 
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
 constexpr std::uint32_t kFileAttributeReadonly = 0x1u;         // FILE_ATTRIBUTE_READONLY
+constexpr std::uint32_t kFileAttributeDirectory = 0x10u;       // FILE_ATTRIBUTE_DIRECTORY
+constexpr std::uint32_t kFileAttributeReparsePoint = 0x400u;   // FILE_ATTRIBUTE_REPARSE_POINT
 constexpr std::uint32_t kMaxPath = 260;                        // MAX_PATH
 
 // Last errors of the file calls that say no such file exists (ERROR_FILE_NOT_FOUND,
@@ -53,6 +55,9 @@ class Files {
 
   // FindFirstFileA(pattern, data): InvalidFindHandle() when nothing matches.
   virtual FindHandle FindFirstFileA(const char* pattern, FindData* data) = 0;
+  // FindNextFileA(search, data): the search's next entry; false when there is none or the
+  // search failed (data is then undefined).
+  virtual bool FindNextFileA(FindHandle search, FindData* data) = 0;
   virtual bool FindClose(FindHandle search) = 0;
 };
 

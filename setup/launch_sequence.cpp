@@ -79,7 +79,8 @@ int RunInstaller(const platform::Platform& platform, const char* commandLine) {
 
 }  // namespace
 
-const common::ProgramDefinition kSetupProgram = {'-', true, 10, RunLaunchSequence, WriteSetupUsage};
+const common::ProgramDefinition kSetupProgram = {
+    '-', true, common::DelimiterPlace::AtWordStart, 10, RunLaunchSequence, WriteSetupUsage};
 
 void WriteSetupUsage(platform::Console& console) {
   console.Write("Setup Options <Required Parameter> \n");
@@ -120,7 +121,7 @@ common::CommandResult RunLaunchSequence(const platform::Platform& platform, char
   if (!actionTaken) {
     const std::optional<PackageName> package = FindFirstPackage(platform.files);
     if (!package) return common::ReturnCode(1);
-    if (!command.Append(" /i ") || !command.Append(package->text)) {
+    if (!command.Append(" /i \"") || !command.Append(package->text) || !command.Append("\"")) {
       return Refuse(platform.console, kCommandTooLong);
     }
   }

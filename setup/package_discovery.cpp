@@ -3,16 +3,44 @@
 #include <cstring>
 
 namespace setup {
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether the entry is a file that setup may hand to msiexec in double quotes. The name is
+// looked at byte by byte: neither "." nor a double quote is ever the trail byte of a double-byte
+// character in the ANSI code pages, so ".msi" at the end is the name's own extension.
+bool IsPackageFile(const platform::FindData& entry) {
+  if ((entry.fileAttributes &
+       (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) != 0) {
+    return false;
+  }
+  const char* name = entry.fileName;
+  const void* end = std::memchr(name, '\0', sizeof entry.fileName);
+  if (end == nullptr) return false;
+  const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(end) - name);
+  if (length < 4) return false;
+  if (std::memchr(name, '"', length) != nullptr) return false;
+  const char* extension = name + length - 4;
+  return extension[0] == '.' && Lower(extension[1]) == 'm' && Lower(extension[2]) == 's' &&
+         Lower(extension[3]) == 'i';
+}
+
+}  // namespace
 
 std::optional<PackageName> FindFirstPackage(platform::Files& files) {
   platform::FindData found;
   platform::UniqueFind search(files, files.FindFirstFileA("*.msi", &found));
   if (!search) return std::nullopt;
 
-  PackageName name;
-  std::memcpy(name.text, found.fileName, sizeof name.text);
-  name.text[sizeof name.text - 1] = '\0';
-  return name;
+  do {
+    if (IsPackageFile(found)) {
+      PackageName name;
+      std::memcpy(name.text, found.fileName, sizeof name.text);
+      return name;
+    }
+  } while (files.FindNextFileA(search.get(), &found));
+  return std::nullopt;
 }
 
 }  // namespace setup

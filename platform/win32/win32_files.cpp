@@ -9,6 +9,12 @@
 namespace platform::win32 {
 namespace {
 
+void Store(const WIN32_FIND_DATAA& found, FindData* data) {
+  static_assert(sizeof data->fileName == sizeof found.cFileName, "file name buffers differ");
+  data->fileAttributes = found.dwFileAttributes;
+  std::memcpy(data->fileName, found.cFileName, sizeof data->fileName);
+}
+
 std::FILE* ToStream(TextFileHandle file) { return reinterpret_cast<std::FILE*>(file); }
 
 class Win32FileSystem final : public Files {
@@ -35,10 +41,14 @@ class Win32FileSystem final : public Files {
     WIN32_FIND_DATAA found = {};
     HANDLE search = ::FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return InvalidFindHandle();
-    static_assert(sizeof data->fileName == sizeof found.cFileName, "file name buffers differ");
-    data->fileAttributes = found.dwFileAttributes;
-    std::memcpy(data->fileName, found.cFileName, sizeof data->fileName);
+    Store(found, data);
     return reinterpret_cast<FindHandle>(search);
+  }
+  bool FindNextFileA(FindHandle search, FindData* data) override {
+    WIN32_FIND_DATAA found = {};
+    if (::FindNextFileA(reinterpret_cast<HANDLE>(search), &found) == 0) return false;
+    Store(found, data);
+    return true;
   }
   bool FindClose(FindHandle search) override {
     return ::FindClose(reinterpret_cast<HANDLE>(search)) != 0;

@@ -156,6 +156,74 @@ CONFORMANCE_TEST(SetupRefusesAnInstallerCommandLongerThan2047Characters) {
   CHECK(!FileExists(InstalledFile()));
 }
 
+CONFORMANCE_TEST(SetupKeepsAHyphenInsideAValue) {
+  ScopedProductRemoval removal;
+  TempDir dir;
+  REQUIRE(CreateDirectoryA(dir.File("jean-luc").c_str(), nullptr) != 0);
+  PutPackage(dir, "jean-luc\\my-product.msi");
+
+  const RunResult install =
+      Run(conformance::SetupExe(), "-i jean-luc\\my-product.msi -s -l 2024-06-01.log", dir.path());
+  CHECK_EQ(install.exit_code, 0u);
+  CHECK_EQ(install.output, "");
+  CHECK(FileExists(InstalledFile()));
+  CHECK(FileExists(dir.File("2024-06-01.log")));
+
+  // A product code is one value too.
+  const RunResult remove =
+      Run(conformance::SetupExe(), std::string("-u ") + kProductCode + " -s", dir.path());
+  CHECK_EQ(remove.exit_code, 0u);
+  CHECK_EQ(remove.output, "");
+  CHECK(!FileExists(InstalledFile()));
+}
+
+// The first entry that a search for "*.msi" lists in the directory, or "".
+std::string FirstListed(const TempDir& dir) {
+  WIN32_FIND_DATAA found = {};
+  HANDLE search = FindFirstFileA(dir.File("*.msi").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::string();
+  FindClose(search);
+  return found.cFileName;
+}
+
+CONFORMANCE_TEST(SetupDiscoveryTakesTheFirstPackageFileAndQuotesItsName) {
+  struct Row {
+    const char* folder;   // a folder made first, or null
+    const char* decoys;   // copies of the package whose long names do not end in ".msi"
+    const char* package;  // the package, or null
+  };
+  for (const Row& row : {
+           Row{"A.msi", nullptr, "Product.msi"},
+           Row{nullptr, "App.msix|Product.msi_old", nullptr},
+           Row{nullptr, nullptr, "My Product.msi"},
+       }) {
+    ScopedProductRemoval removal;
+    TempDir dir;
+    std::string first;
+    if (row.folder != nullptr) {
+      REQUIRE(CreateDirectoryA(dir.File(row.folder).c_str(), nullptr) != 0);
+      first = row.folder;
+    }
+    if (row.decoys != nullptr) {
+      const std::string decoys = row.decoys;
+      const std::size_t bar = decoys.find('|');
+      PutPackage(dir, decoys.substr(0, bar));
+      PutPackage(dir, decoys.substr(bar + 1));
+      first = FirstListed(dir);
+      // The search lists them through their short names.
+      REQUIRE(first == decoys.substr(0, bar) || first == decoys.substr(bar + 1));
+    }
+    if (row.package != nullptr) PutPackage(dir, row.package);
+    // What the search lists first is no package file.
+    if (!first.empty()) REQUIRE(FirstListed(dir) == first);
+
+    const RunResult result = Run(conformance::SetupExe(), "-s", dir.path());
+    CHECK_EQ(result.exit_code, row.package != nullptr ? 0u : 1u);
+    CHECK_EQ(result.output, "");
+    CHECK_EQ(FileExists(InstalledFile()), row.package != nullptr);
+  }
+}
+
 CONFORMANCE_TEST(SetupOptionErrorsWriteTheirMessageAndStartNothing) {
   TempDir dir;
   PutPackage(dir);

@@ -279,7 +279,8 @@ CONFORMANCE_TEST(SetupTooManyEntries) {
   std::string eleven;
   for (int i = 0; i < 11; ++i) eleven += "-s ";
   CheckRun(CONFORMANCE_HERE, Run(SetupExe(), eleven, dir.path()), 1, kSetupUsage);
-  CheckRun(CONFORMANCE_HERE, Run(SetupExe(), "a-b-c-d-e-f-g-h-i-j-k", dir.path()), 1, kSetupUsage);
+  CheckRun(CONFORMANCE_HERE, Run(SetupExe(), "a -b -c -d -e -f -g -h -i -j -k", dir.path()), 1,
+           kSetupUsage);
 }
 
 // ---------------------------------------------------------------------------

@@ -6,8 +6,10 @@
 namespace fakes {
 namespace {
 
-constexpr std::uint32_t kErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
-constexpr std::uint32_t kErrorFileExists = 80;   // ERROR_FILE_EXISTS
+constexpr std::uint32_t kErrorAccessDenied = 5;   // ERROR_ACCESS_DENIED
+constexpr std::uint32_t kErrorInvalidHandle = 6;  // ERROR_INVALID_HANDLE
+constexpr std::uint32_t kErrorNoMoreFiles = 18;   // ERROR_NO_MORE_FILES
+constexpr std::uint32_t kErrorFileExists = 80;    // ERROR_FILE_EXISTS
 
 constexpr int kEof = -1;
 
@@ -124,7 +126,7 @@ bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool fa
     destination->attributes = copy.attributes;
     return true;
   }
-  entries_.push_back(Entry{newName, copy.content, copy.attributes});
+  entries_.push_back(Entry{newName, copy.content, copy.attributes, false, ""});
   return true;
 }
 
@@ -170,27 +172,55 @@ std::uint32_t FakeFiles::GetLastError() {
   return lastError_;
 }
 
-platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::FindData* data) {
-  if (log_.Record("FindFirstFileA", Quote(pattern))) return platform::InvalidFindHandle();
-  const std::string wanted = pattern;
-  const std::size_t directoryLength = DirectoryLength(wanted);
-  const std::string directory = wanted.substr(0, directoryLength);
-  const std::string namePattern = wanted.substr(directoryLength);
-  for (const Entry& entry : entries_) {
+std::size_t FakeFiles::ReportMatch(const std::string& pattern, std::size_t from,
+                                   platform::FindData* data) {
+  const std::size_t directoryLength = DirectoryLength(pattern);
+  const std::string directory = pattern.substr(0, directoryLength);
+  const std::string namePattern = pattern.substr(directoryLength);
+  for (std::size_t i = from; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
     const std::size_t entryDirectoryLength = DirectoryLength(entry.name);
     const std::string fileName = entry.name.substr(entryDirectoryLength);
     if (!SameName(entry.name.substr(0, entryDirectoryLength), directory) ||
-        !WildcardMatch(namePattern.c_str(), fileName.c_str())) {
+        !(WildcardMatch(namePattern.c_str(), fileName.c_str()) ||
+          (!entry.shortName.empty() &&
+           WildcardMatch(namePattern.c_str(), entry.shortName.c_str())))) {
       continue;
     }
     *data = platform::FindData{};
     data->fileAttributes = entry.attributes;
     std::strncpy(data->fileName, fileName.c_str(), sizeof data->fileName - 1);
-    const std::uintptr_t handle = nextHandle_++;
-    searches_[handle] = wanted;
-    return reinterpret_cast<platform::FindHandle>(handle);
+    return i;
   }
-  return platform::InvalidFindHandle();
+  return entries_.size();
+}
+
+platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::FindData* data) {
+  if (auto fault = log_.Record("FindFirstFileA", Quote(pattern))) {
+    Fail(FaultOr(*fault, kErrorAccessDenied));
+    return platform::InvalidFindHandle();
+  }
+  const std::size_t found = ReportMatch(pattern, 0, data);
+  if (found == entries_.size()) {
+    Fail(platform::kNoSuchFile);
+    return platform::InvalidFindHandle();
+  }
+  const std::uintptr_t handle = nextHandle_++;
+  searches_[handle] = Search{pattern, found + 1};
+  return reinterpret_cast<platform::FindHandle>(handle);
+}
+
+bool FakeFiles::FindNextFileA(platform::FindHandle search, platform::FindData* data) {
+  const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(search);
+  if (auto fault = log_.Record("FindNextFileA", "find#" + std::to_string(handle))) {
+    return Fail(FaultOr(*fault, kErrorAccessDenied));
+  }
+  auto open = searches_.find(handle);
+  if (open == searches_.end()) return Fail(kErrorInvalidHandle);
+  const std::size_t found = ReportMatch(open->second.pattern, open->second.next, data);
+  if (found == entries_.size()) return Fail(kErrorNoMoreFiles);
+  open->second.next = found + 1;
+  return true;
 }
 
 bool FakeFiles::FindClose(platform::FindHandle search) {
@@ -209,13 +239,18 @@ void FakeFiles::AddFile(const std::string& name, const std::string& content,
     entry->attributes = attributes;
     return;
   }
-  entries_.push_back(Entry{name, content, attributes});
+  entries_.push_back(Entry{name, content, attributes, false, ""});
 }
 
 void FakeFiles::RemoveFile(const std::string& name) {
   entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
                                 [&](const Entry& entry) { return SameName(entry.name, name); }),
                  entries_.end());
+}
+
+void FakeFiles::SetShortName(const std::string& name, const std::string& shortName) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) entry->shortName = shortName;
 }
 
 void FakeFiles::Lock(const std::string& name) {

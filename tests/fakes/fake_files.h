@@ -10,9 +10,9 @@
 
 namespace fakes {
 
-constexpr std::uint32_t kFileAttributeDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
-constexpr std::uint32_t kFileAttributeArchive = 0x20;    // FILE_ATTRIBUTE_ARCHIVE
-constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMAL
+constexpr std::uint32_t kFileAttributeDirectory = platform::kFileAttributeDirectory;
+constexpr std::uint32_t kFileAttributeArchive = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 
 // An in-memory file system: an ordered set of entries (files, and directories added with
 // AddDirectoryEntry), each with a name, its bytes and its attributes. Names are whole paths as
@@ -35,9 +35,10 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMA
 // the entries were added, whose directory equals the pattern's (the text up to its last "\\", "/"
 // or ":") and whose file name matches the pattern's last part ("*" any run, "?" any one character,
 // case ignored); it reports the file name without the directory. No matching entry:
-// InvalidFindHandle(). Only long names are matched: the system may also match a pattern against a
-// file's short (8.3) name, so that "*.msi" finds "a.msix" through "A~1.MSI"; the fake has no short
-// names and does not.
+// InvalidFindHandle(). An entry given a short name (SetShortName) also matches through it, as
+// the system matches "*.msi" against "A~1.MSI", the short name of "a.msix". FindNextFileA reports
+// the next such entry after the one reported last (false with error 18, no more files, after the
+// last).
 //
 // A failing kernel call leaves its error for GetLastError ("GetLastError" in the log): no such
 // file 2 (a missing directory part 3), access denied 5 (read-only, a directory, a destination
@@ -53,7 +54,7 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;     // FILE_ATTRIBUTE_NORMA
 //
 // Log formats: fopen "name" / fgets stream#1, size 1024 / fclose stream#1 / CopyFileA "from",
 // "to", failIfExists 1 / GetFileAttributesA "name" / SetFileAttributesA "name", 0x1 /
-// DeleteFileA "name" / FindFirstFileA "pattern" / FindClose find#1.
+// DeleteFileA "name" / FindFirstFileA "pattern" / FindNextFileA find#1 / FindClose find#1.
 class FakeFiles final : public platform::Files {
  public:
   explicit FakeFiles(CallLog& log) : log_(log) {}
@@ -67,6 +68,7 @@ class FakeFiles final : public platform::Files {
   bool DeleteFileA(const char* path) override;
   std::uint32_t GetLastError() override;
   platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData* data) override;
+  bool FindNextFileA(platform::FindHandle search, platform::FindData* data) override;
   bool FindClose(platform::FindHandle search) override;
 
   // Test set-up and inspection; none of these is recorded in the log.
@@ -79,6 +81,8 @@ class FakeFiles final : public platform::Files {
     AddFile(name, std::string(), attributes);
   }
   void RemoveFile(const std::string& name);
+  // Gives an existing entry a short (8.3) name that directory searches match as well.
+  void SetShortName(const std::string& name, const std::string& shortName);
   // Marks an existing file as in use by another program: DeleteFileA refuses it from now on.
   void Lock(const std::string& name);
   // Marks an existing file as held open by another program that shares deletion: DeleteFileA
@@ -102,6 +106,11 @@ class FakeFiles final : public platform::Files {
     std::uint32_t attributes;
     bool locked = false;
     bool deleteShared = false;
+    std::string shortName;  // "" when the entry has none
+  };
+  struct Search {
+    std::string pattern;
+    std::size_t next = 0;  // the entry after the one reported last
   };
   struct Stream {
     std::string text;  // the content as text mode reads it
@@ -110,6 +119,8 @@ class FakeFiles final : public platform::Files {
 
   Entry* Find(const std::string& name);
   const Entry* Find(const std::string& name) const;
+  // Reports the first entry from `from` on that `pattern` matches; its index, or entries_.size().
+  std::size_t ReportMatch(const std::string& pattern, std::size_t from, platform::FindData* data);
 
   // Fails a kernel call: keeps its error for GetLastError.
   bool Fail(std::uint32_t error) {
@@ -121,7 +132,7 @@ class FakeFiles final : public platform::Files {
   std::uint32_t lastError_ = 0;
   std::vector<Entry> entries_;
   std::map<std::uintptr_t, Stream> streams_;
-  std::map<std::uintptr_t, std::string> searches_;
+  std::map<std::uintptr_t, Search> searches_;
   std::uintptr_t nextHandle_ = 1;
   int badCloses_ = 0;
 };

@@ -643,11 +643,12 @@ CONFORMANCE_TEST(MatrixQuickSetupPackageNameWithBlanks) {
   CHECK_EQ(result.exit_code, 0u);
   CHECK_EQ(result.output, "");
   const bool installed = conformance::FileExists(InstalledFile());
+  CHECK(installed);
   Row("setup, package name with blanks", "\"My Product.msi\" discovered, -s -l setup.log",
       result.exit_code,
-      std::string("name passed unquoted as defined; msiexec ") +
-          (installed ? "installed it" : "did not install it (it takes \"My\" as the package)") +
-          ", log " + (LogText(dir.File("setup.log")).empty() ? "not written" : "written"));
+      std::string("name passed in double quotes; msiexec ") +
+          (installed ? "installed it" : "did not install it") + ", log " +
+          (LogText(dir.File("setup.log")).empty() ? "not written" : "written"));
 }
 
 CONFORMANCE_TEST(MatrixQuickSetupWith1000Packages) {

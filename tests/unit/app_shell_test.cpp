@@ -22,7 +22,8 @@ common::CommandResult RecordingCommand(const platform::Platform& platform, char*
 
 void WriteTestUsage(platform::Console& console) { console.Write("usage\n"); }
 
-const common::ProgramDefinition kStarProgram = {'*', false, 5, RecordingCommand, WriteTestUsage};
+const common::ProgramDefinition kStarProgram = {
+    '*', false, common::DelimiterPlace::Anywhere, 5, RecordingCommand, WriteTestUsage};
 
 class StartupSequenceTest : public ::testing::Test {
  protected:

@@ -17,10 +17,11 @@ struct Split {
 
 class SplitCommandLineTest : public ::testing::Test {
  protected:
-  Split Run(const char* text, char delimiter, bool rePrefix, int capacity) {
+  Split Run(const char* text, char delimiter, bool rePrefix, int capacity,
+            common::DelimiterPlace place = common::DelimiterPlace::Anywhere) {
     char* table[12] = {};
     const common::SplitResult result = common::SplitCommandLine(
-        fake.memory, fake.codePage, text, delimiter, rePrefix, table, capacity);
+        fake.memory, fake.codePage, text, delimiter, rePrefix, place, table, capacity);
     Split split{{}, result.status};
     for (int i = 0; i < result.count; ++i) {
       // Every entry is a block of exactly its length + 2 bytes ending in two NULs.
@@ -41,7 +42,7 @@ class SplitCommandLineTest : public ::testing::Test {
     return split.entries;
   }
   std::vector<std::string> SplitForSetup(const char* text) {
-    Split split = Run(text, '-', true, 10);
+    Split split = Run(text, '-', true, 10, common::DelimiterPlace::AtWordStart);
     EXPECT_EQ(split.status, common::SplitStatus::Complete) << text;
     return split.entries;
   }
@@ -85,12 +86,35 @@ TEST_F(SplitCommandLineTest, SetupExamples) {
   EXPECT_EQ(SplitForSetup("-i Product.msi -l install.log -s"),
             (Entries{"-i Product.msi", "-l install.log", "-s"}));
   EXPECT_EQ(SplitForSetup("-i  Product.msi  "), (Entries{"-i  Product.msi"}));
-  EXPECT_EQ(SplitForSetup("-i C:\\My-Setup\\Product.msi"),
-            (Entries{"-i C:\\My", "-Setup\\Product.msi"}));
   EXPECT_EQ(SplitForSetup("Product.msi -s"), (Entries{"-Product.msi", "-s"}));
   EXPECT_EQ(SplitForSetup("--s"), (Entries{"-s"}));
   EXPECT_EQ(SplitForSetup("- -s"), (Entries{"-s"}));
   EXPECT_EQ(SplitForSetup(""), Entries{});
+}
+
+TEST_F(SplitCommandLineTest, SetupCutsOnlyAtAHyphenThatStartsAWord) {
+  struct Row {
+    const char* text;
+    Entries entries;
+  };
+  for (const Row& row : {
+           // A "-" inside a value stays in it.
+           Row{"-i C:\\My-Setup\\Product.msi", {"-i C:\\My-Setup\\Product.msi"}},
+           Row{"-i C:\\Users\\jean-luc\\Product.msi -s",
+               {"-i C:\\Users\\jean-luc\\Product.msi", "-s"}},
+           Row{"-l C:\\logs\\2024-06-01.log", {"-l C:\\logs\\2024-06-01.log"}},
+           Row{"-u {5D2F1A60-7C1E-4B7A-9E2B-3A4C5D6E7F80} -s",
+               {"-u {5D2F1A60-7C1E-4B7A-9E2B-3A4C5D6E7F80}", "-s"}},
+           Row{"Product-1.msi -s", {"-Product-1.msi", "-s"}},
+           Row{"-i a.msi-", {"-i a.msi-"}},
+           // After a tab it cuts; after the other white space it does not.
+           Row{"-i a.msi\t-s", {"-i a.msi", "-s"}},
+           Row{"-i a.msi\n-s\r-s", {"-i a.msi\n-s\r-s"}},
+           // A run of "-" where one cuts is one cut; a trailing one gives nothing.
+           Row{"---i a.msi --s -", {"-i a.msi", "-s"}},
+       }) {
+    EXPECT_EQ(SplitForSetup(row.text), row.entries) << row.text;
+  }
 }
 
 TEST_F(SplitCommandLineTest, DoubleByteCharactersAreNeverCutOrTrimmed) {
@@ -99,6 +123,7 @@ TEST_F(SplitCommandLineTest, DoubleByteCharactersAreNeverCutOrTrimmed) {
   EXPECT_EQ(Mordelt("a\x81*b*c"), (Entries{"a\x81*b", "c"}));
   EXPECT_EQ(Mordelt(" \x81 *x"), (Entries{"\x81 ", "x"}));
   EXPECT_EQ(SplitForSetup("-i \x81-x"), (Entries{"-i \x81-x"}));
+  EXPECT_EQ(SplitForSetup("-i \x81 -x"), (Entries{"-i \x81 -x"}));
   // A lead byte right before the end is a character of its own.
   EXPECT_EQ(Mordelt("a*\x81"), (Entries{"a", "\x81"}));
 }
@@ -116,7 +141,8 @@ TEST_F(SplitCommandLineTest, CapacityIsExactAndMoreEntriesAreRefused) {
   EXPECT_EQ(six.status, common::SplitStatus::TooManyEntries);
   EXPECT_EQ(six.entries.size(), 5u);
 
-  Split eleven = Run("-a-b-c-d-e-f-g-h-i-j-k", '-', true, 10);
+  Split eleven =
+      Run("-a -b -c -d -e -f -g -h -i -j -k", '-', true, 10, common::DelimiterPlace::AtWordStart);
   EXPECT_EQ(eleven.status, common::SplitStatus::TooManyEntries);
   EXPECT_EQ(eleven.entries.size(), 10u);
 }

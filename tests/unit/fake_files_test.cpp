@@ -86,6 +86,10 @@ TEST_F(FakeFilesTest, FindFirstFileReportsTheFirstMatchInOrder) {
   ASSERT_NE(search, platform::InvalidFindHandle());
   EXPECT_EQ(std::string(data.fileName), "b.MSI");
   EXPECT_EQ(files.OpenSearches(), 1);
+  ASSERT_TRUE(files.FindNextFileA(search, &data));
+  EXPECT_EQ(std::string(data.fileName), "a.msi");
+  EXPECT_FALSE(files.FindNextFileA(search, &data));
+  EXPECT_EQ(files.GetLastError(), 18u);
   EXPECT_TRUE(files.FindClose(search));
   EXPECT_NE(files.FindFirstFileA("C:\\PKG\\?.msi", &data), platform::InvalidFindHandle());
   EXPECT_EQ(std::string(data.fileName), "c.msi");
@@ -99,13 +103,16 @@ TEST_F(FakeFilesTest, FindFirstFileMatchesLongNamesAsTheSystemsWildcards) {
     const char* name;
     bool matches;
   };
-  for (const Case& c : {Case{"*.msi", "a.msi", true}, Case{"*.msi", ".msi", true},
-                        Case{"*.msi", "A.MSI", true}, Case{"*.msi", "a.b.msi", true},
-                        Case{"*.msi", "a.msix", false}, Case{"*.msi", "amsi", false},
-                        Case{"?.msi", "b.msi", true}, Case{"?.msi", "bb.msi", false}}) {
+  for (const Case& c :
+       {Case{"*.msi", "a.msi", true}, Case{"*.msi", ".msi", true}, Case{"*.msi", "A.MSI", true},
+        Case{"*.msi", "a.b.msi", true}, Case{"*.msi", "a.msix", false},
+        Case{"*.msi", "amsi", false}, Case{"?.msi", "b.msi", true}, Case{"?.msi", "bb.msi", false},
+        // Through the short name A~1.MSI.
+        Case{"*.msi", "Ab.msix", true}, Case{"*.msix", "Ab.msix", true}}) {
     fakes::CallLog caseLog;
     fakes::FakeFiles directory(caseLog);
     directory.AddFile(c.name, "");
+    if (std::string(c.name) == "Ab.msix") directory.SetShortName(c.name, "A~1.MSI");
     platform::FindData data;
     const platform::FindHandle search = directory.FindFirstFileA(c.pattern, &data);
     EXPECT_EQ(search != platform::InvalidFindHandle(), c.matches) << c.pattern << " " << c.name;

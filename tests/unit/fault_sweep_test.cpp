@@ -105,13 +105,14 @@ void Sweep(const Operation& operation) {
 // --- Command-line splitter ---------------------------------------------------------------------
 
 Operation Splitter(const std::string& name, std::string text, char delimiter, bool rePrefix,
-                   int capacity, int entries) {
+                   common::DelimiterPlace place, int capacity, int entries) {
   Operation operation;
   operation.name = name;
   operation.act = [=](World& world) {
     char* table[10] = {};
-    const common::SplitResult result = common::SplitCommandLine(
-        world.fake.memory, world.fake.codePage, text.c_str(), delimiter, rePrefix, table, capacity);
+    const common::SplitResult result =
+        common::SplitCommandLine(world.fake.memory, world.fake.codePage, text.c_str(), delimiter,
+                                 rePrefix, place, table, capacity);
     return Outcome{Text(result), static_cast<std::size_t>(result.count)};
   };
   operation.success = {std::to_string(entries) + " complete", ""};
@@ -123,12 +124,13 @@ Operation Splitter(const std::string& name, std::string text, char delimiter, bo
 }
 
 TEST(FaultSweepTest, SplitterInMordeltsConfiguration) {
-  Sweep(Splitter("SplitCommandLine *", " -add * SOFTWARE\\Example * Name * Value ", '*', false, 5,
-                 4));
+  Sweep(Splitter("SplitCommandLine *", " -add * SOFTWARE\\Example * Name * Value ", '*', false,
+                 common::DelimiterPlace::Anywhere, 5, 4));
 }
 
 TEST(FaultSweepTest, SplitterInSetupsConfiguration) {
-  Sweep(Splitter("SplitCommandLine -", "-i Product.msi -l install.log -s", '-', true, 10, 3));
+  Sweep(Splitter("SplitCommandLine -", "-i Product.msi -l install.log -s", '-', true,
+                 common::DelimiterPlace::AtWordStart, 10, 3));
 }
 
 // --- Start-up sequence and Mordelt's dispatcher ------------------------------------------------
@@ -237,7 +239,10 @@ Expected SetupAfterSplit(const Fault& fault, bool searches) {
 TEST(FaultSweepTest, SetupStartUpWithDiscovery) {
   Operation operation;
   operation.name = "setup -s -l a.log";
-  operation.arrange = [](World& world) { AddPackage(world, "Product.msi"); };
+  operation.arrange = [](World& world) {
+    world.fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
+    AddPackage(world, "Product.msi");
+  };
   operation.act = [](World& world) {
     common::ShellState shell;
     const common::CommandResult result = common::RunStartupSequence(
@@ -252,7 +257,7 @@ TEST(FaultSweepTest, SetupStartUpWithDiscovery) {
   };
   operation.verify = [](World& world, const Fault&) {
     for (const fakes::ProcessCreation& creation : world.fake.processes.creations) {
-      EXPECT_EQ(creation.commandLine, "msiexec  /quiet /l*v  a.log /i Product.msi");
+      EXPECT_EQ(creation.commandLine, "msiexec  /quiet /l*v  a.log /i \"Product.msi\"");
     }
   };
   Sweep(operation);
@@ -309,6 +314,7 @@ TEST(FaultSweepTest, FindFirstPackage) {
   operation.name = "FindFirstPackage";
   operation.arrange = [](World& world) {
     AddPackage(world, "notes.txt");
+    world.fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
     AddPackage(world, "My Product.msi");
   };
   operation.act = [](World& world) {
@@ -317,7 +323,8 @@ TEST(FaultSweepTest, FindFirstPackage) {
   };
   operation.success = {"My Product.msi", ""};
   operation.onFailure = [](const Fault& fault) -> Expected {
-    // A search that failed to close has still found the name.
+    // A search that failed to close has still found the name; one whose next entry cannot be
+    // read ends there, before it.
     return {fault.name == "FindClose" ? "My Product.msi" : "none", ""};
   };
   operation.errors["FindFirstFileA"] = {fakes::kDefaultFault, 2, 3, 5};

@@ -61,20 +61,21 @@ struct WorkedExample {
 TEST_F(LaunchSequenceTest, WorkedExamplesGiveTheirInstallerCommands) {
   const std::string quotedPath = "\"C:\\Packages\\My Product.msi\"";
   const std::vector<WorkedExample> examples = {
-      {{}, "msiexec  /i Product.msi"},
+      {{}, "msiexec  /i \"Product.msi\""},
       {{"-i Product.msi"}, "msiexec  /i  Product.msi"},
       {{"-iProduct.msi", "-s"}, "msiexec  /i Product.msi /quiet"},
       {{"-u Product.msi", "-s", "-l uninstall.log"},
        "msiexec  /x  Product.msi /quiet /l*v  uninstall.log"},
-      {{"-s"}, "msiexec  /quiet /i Product.msi"},
-      {{"-l setup.log"}, "msiexec  /l*v  setup.log /i Product.msi"},
+      {{"-s"}, "msiexec  /quiet /i \"Product.msi\""},
+      {{"-l setup.log"}, "msiexec  /l*v  setup.log /i \"Product.msi\""},
       {{"-i " + quotedPath}, "msiexec  /i  " + quotedPath},
-      {{"-s", "-s"}, "msiexec  /quiet /quiet /i Product.msi"},
+      {{"-s", "-s"}, "msiexec  /quiet /quiet /i \"Product.msi\""},
       {{"-install"}, "msiexec  /i nstall"},
       {{"-s", "-i a.msi"}, "msiexec  /quiet /i  a.msi"},
       {{"-l a.log", "-i a.msi"}, "msiexec  /l*v  a.log /i  a.msi"},
       {{"-i a.msi", "-l a.log"}, "msiexec  /i  a.msi /l*v  a.log"},
-      {{"-l a.log", "-s", "-l b.log"}, "msiexec  /l*v  a.log /quiet /l*v  b.log /i Product.msi"},
+      {{"-l a.log", "-s", "-l b.log"},
+       "msiexec  /l*v  a.log /quiet /l*v  b.log /i \"Product.msi\""},
       {{"-uProduct.msi"}, "msiexec  /x Product.msi"},
   };
   for (const WorkedExample& example : examples) {
@@ -135,20 +136,13 @@ TEST_F(LaunchSequenceTest, TheFirstPackageTheSearchReportsIsUsedUnsorted) {
   AddPackage("Zeta.msi");
   AddPackage("Alpha.msi");
   EXPECT_EQ(ExitCode({}), 0);
-  EXPECT_EQ(InstallerCommand(), "msiexec  /i Zeta.msi");
+  EXPECT_EQ(InstallerCommand(), "msiexec  /i \"Zeta.msi\"");
 }
 
-TEST_F(LaunchSequenceTest, APackageNameWithBlanksIsNotQuoted) {
+TEST_F(LaunchSequenceTest, ADiscoveredNameReachesMsiexecAsOneQuotedName) {
   AddPackage("My Product.msi");
   EXPECT_EQ(ExitCode({"-s"}), 0);
-  EXPECT_EQ(InstallerCommand(), "msiexec  /quiet /i My Product.msi");
-}
-
-TEST_F(LaunchSequenceTest, AMatchingDirectoryIsPassedOnAsAPackage) {
-  fake.files.AddFile("notes.txt", "");
-  fake.files.AddDirectoryEntry("Folder.msi", fakes::kFileAttributeDirectory);
-  EXPECT_EQ(ExitCode({}), 0);
-  EXPECT_EQ(InstallerCommand(), "msiexec  /i Folder.msi");
+  EXPECT_EQ(InstallerCommand(), "msiexec  /quiet /i \"My Product.msi\"");
 }
 
 TEST_F(LaunchSequenceTest, ASecondActionDrawsTheMessageOfTheEntryBeingLookedAt) {
@@ -302,9 +296,9 @@ TEST_F(LaunchSequenceTest, AnyFragmentThatWouldOverflowIsRefusedBeforeAnythingSt
 
   // A discovered name that ends exactly at the limit is run.
   fake.console.output.clear();
-  const std::string log(2047 - 14 - 4 - 11, 'l');
+  const std::string log(2047 - 14 - 4 - 13, 'l');
   EXPECT_EQ(ExitCode({"-l" + log}), 0);
-  EXPECT_EQ(InstallerCommand(), "msiexec  /l*v " + log + " /i Product.msi");
+  EXPECT_EQ(InstallerCommand(), "msiexec  /l*v " + log + " /i \"Product.msi\"");
   EXPECT_EQ(InstallerCommand().size(), 2047u);
   EXPECT_EQ(fake.console.output, "");
 }

@@ -126,7 +126,7 @@ bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool fa
     destination->attributes = copy.attributes;
     return true;
   }
-  entries_.push_back(Entry{newName, copy.content, copy.attributes, false, ""});
+  entries_.push_back(Entry{newName, copy.content, copy.attributes, false, false, ""});
   return true;
 }
 
@@ -239,7 +239,7 @@ void FakeFiles::AddFile(const std::string& name, const std::string& content,
     entry->attributes = attributes;
     return;
   }
-  entries_.push_back(Entry{name, content, attributes, false, ""});
+  entries_.push_back(Entry{name, content, attributes, false, false, ""});
 }
 
 void FakeFiles::RemoveFile(const std::string& name) {

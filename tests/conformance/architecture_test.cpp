@@ -83,9 +83,11 @@ std::string ImagesStartedBy(const std::string& command_line_text, const std::str
     DWORD status = DBG_CONTINUE;
     if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
       char path[MAX_PATH] = {};
-      const DWORD length =
-          GetFinalPathNameByHandleA(event.u.CreateProcessInfo.hFile, path, MAX_PATH, 0);
-      if (event.dwProcessId != process.dwProcessId) images += std::string(path, length) + "\n";
+      DWORD length = MAX_PATH;
+      if (event.dwProcessId != process.dwProcessId &&
+          QueryFullProcessImageNameA(event.u.CreateProcessInfo.hProcess, 0, path, &length)) {
+        images += std::string(path, length) + "\n";
+      }
       if (event.u.CreateProcessInfo.hFile != nullptr) CloseHandle(event.u.CreateProcessInfo.hFile);
     } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile) {
       CloseHandle(event.u.LoadDll.hFile);
@@ -117,7 +119,7 @@ CONFORMANCE_TEST(ArchitectureSetupStartsTheMsiexecOfItsSystemFolder) {
   const UINT length = RunsUnderWow64() ? GetSystemWow64DirectoryA(folder, MAX_PATH)
                                        : GetSystemDirectoryA(folder, MAX_PATH);
   REQUIRE(length > 0);
-  const std::string expected = "\\\\?\\" + std::string(folder, length) + "\\msiexec.exe\n";
+  const std::string expected = std::string(folder, length) + "\\msiexec.exe\n";
   CHECK_EQ(Lower(ImagesStartedBy("-i Missing.msi -s", dir.path())), Lower(expected));
 }
 

@@ -112,6 +112,17 @@ do_umount() {
   done
 }
 
+# Deleting the root must never walk into a mount: /tmp and the project are
+# bound there from the same file system, which rm --one-file-system cannot tell.
+remove_root() {
+  do_umount
+  if awk -v root="$root_dir/" 'index($2 "/", root) == 1 { found = 1 } END { exit !found }' \
+    /proc/self/mounts; then
+    die "$root_dir still has mounts inside; not deleting it"
+  fi
+  "${sudo[@]}" rm -rf --one-file-system "$root_dir"
+}
+
 do_mount() {
   if ! mountpoint -q "$root_dir/proc"; then
     "${sudo[@]}" mount -t proc proc "$root_dir/proc"
@@ -135,8 +146,7 @@ make_root() {
 
   if [[ -e $root_dir ]]; then
     log "removing the unfinished root $root_dir"
-    do_umount
-    "${sudo[@]}" rm -rf --one-file-system "$root_dir"
+    remove_root
   fi
   if ! command -v debootstrap >/dev/null; then
     log "installing debootstrap"
@@ -206,8 +216,8 @@ case "${1:-}" in
   path) echo "$root_dir" ;;
   umount) do_umount ;;
   remove)
-    do_umount
-    "${sudo[@]}" rm -rf --one-file-system "$root_dir" "$root_dir.lock" "$root_dir.debootstrap.log"
+    remove_root
+    "${sudo[@]}" rm -f "$root_dir.lock" "$root_dir.debootstrap.log"
     ;;
   *)
     echo "usage: $0 [exec CMD...|path|umount|remove]" >&2

@@ -19,8 +19,8 @@ target_link_options(planted_msiexec PRIVATE -mwindows)
 
 add_dependencies(conformance conformance_product planted_msiexec)
 
-# The installer clients (client.wxs, client-failing.wxs): packages of this build's architecture
-# that install this build's Mordelt.exe and run it as custom actions.
+# The installer client (client.wxs): a package of this build's architecture that installs this
+# build's Mordelt.exe and runs it as custom actions.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(client_defines -a x64 -D ProgramFilesFolder=ProgramFiles64Folder -D Win64=yes)
 else()
@@ -28,21 +28,17 @@ else()
 endif()
 # wixl finds a file's Source relative to the working directory only.
 file(RELATIVE_PATH mordelt_source ${SETUP_TOOLS_DIR} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Mordelt.exe)
-set(client_packages "")
-foreach(client client client-failing)
-  set(package ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/conformance-${client}.msi)
-  add_custom_command(
-    OUTPUT ${package}
-    COMMAND ${WIXL_PROGRAM} ${client_defines} -D MordeltExe=${mordelt_source}
-            -o ${package} ${SETUP_TOOLS_DIR}/${client}.wxs
-    WORKING_DIRECTORY ${SETUP_TOOLS_DIR}
-    DEPENDS ${SETUP_TOOLS_DIR}/${client}.wxs ${SETUP_TOOLS_DIR}/client-values.txt Mordelt
-    COMMENT "Building the installer client ${client} with wixl"
-    VERBATIM)
-  list(APPEND client_packages ${package})
-endforeach()
-add_custom_target(conformance_clients ALL DEPENDS ${client_packages})
-add_dependencies(conformance conformance_clients)
+set(CONFORMANCE_CLIENT_MSI ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/conformance-client.msi)
+add_custom_command(
+  OUTPUT ${CONFORMANCE_CLIENT_MSI}
+  COMMAND ${WIXL_PROGRAM} ${client_defines} -D MordeltExe=${mordelt_source}
+          -o ${CONFORMANCE_CLIENT_MSI} ${SETUP_TOOLS_DIR}/client.wxs
+  WORKING_DIRECTORY ${SETUP_TOOLS_DIR}
+  DEPENDS ${SETUP_TOOLS_DIR}/client.wxs ${SETUP_TOOLS_DIR}/client-values.txt Mordelt
+  COMMENT "Building the installer client with wixl"
+  VERBATIM)
+add_custom_target(conformance_client ALL DEPENDS ${CONFORMANCE_CLIENT_MSI})
+add_dependencies(conformance conformance_client)
 
 add_executable(return_zero WIN32 ${SETUP_TOOLS_DIR}/return_zero.cpp)
 target_link_options(return_zero PRIVATE -mwindows)

@@ -23,7 +23,7 @@
 # The Debian archive is the one that this machine's apt sources name
 # (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources), or
 # MORDELT_DEBIAN_ARCHIVE. When the archive refuses, this script fails.
-# Needs root; otherwise it runs the privileged steps through sudo.
+# Needs root; another user's calls go through sudo.
 set -euo pipefail
 
 project="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -32,8 +32,15 @@ packages=(wine64 libwine)
 # The wineserver of that Wine (for -k and -w on its prefixes).
 wineserver=/usr/lib/x86_64-linux-gnu/wine/wineserver
 
+# Making, mounting and removing need root: another user runs this script again through sudo.
 sudo=()
 if [[ $(id -u) -ne 0 ]]; then
+  case "${1:-}" in
+    "" | umount | remove)
+      exec sudo --preserve-env=MORDELT_WINE10_ROOT,MORDELT_DEBIAN_ARCHIVE \
+        bash "${BASH_SOURCE[0]}" "$@"
+      ;;
+  esac
   sudo=(sudo --preserve-env)
 fi
 
@@ -91,13 +98,9 @@ archive_uri() {
   die "no Debian archive found in the apt sources of this machine"
 }
 
-mounts() {
-  echo "$root_dir/proc" "$root_dir/dev" "$root_dir/tmp" "$root_dir$project"
-}
-
 mounted() {
   local point
-  for point in $(mounts); do
+  for point in "$root_dir/proc" "$root_dir/dev" "$root_dir/tmp" "$root_dir$project"; do
     mountpoint -q "$point" || return 1
   done
 }
@@ -107,7 +110,7 @@ do_umount() {
   # Deepest first; only what is mounted.
   for point in "$root_dir$project" "$root_dir/tmp" "$root_dir/dev" "$root_dir/proc"; do
     if mountpoint -q "$point" 2>/dev/null; then
-      "${sudo[@]}" umount -R "$point"
+      umount -R "$point"
     fi
   done
 }
@@ -120,23 +123,23 @@ remove_root() {
     /proc/self/mounts; then
     die "$root_dir still has mounts inside; not deleting it"
   fi
-  "${sudo[@]}" rm -rf --one-file-system "$root_dir"
+  rm -rf --one-file-system "$root_dir"
 }
 
 do_mount() {
   if ! mountpoint -q "$root_dir/proc"; then
-    "${sudo[@]}" mount -t proc proc "$root_dir/proc"
+    mount -t proc proc "$root_dir/proc"
   fi
   if ! mountpoint -q "$root_dir/dev"; then
-    "${sudo[@]}" mount --rbind /dev "$root_dir/dev"
-    "${sudo[@]}" mount --make-rslave "$root_dir/dev"
+    mount --rbind /dev "$root_dir/dev"
+    mount --make-rslave "$root_dir/dev"
   fi
   if ! mountpoint -q "$root_dir/tmp"; then
-    "${sudo[@]}" mount --bind /tmp "$root_dir/tmp"
+    mount --bind /tmp "$root_dir/tmp"
   fi
   if ! mountpoint -q "$root_dir$project"; then
-    "${sudo[@]}" mkdir -p "$root_dir$project"
-    "${sudo[@]}" mount --bind "$project" "$root_dir$project"
+    mkdir -p "$root_dir$project"
+    mount --bind "$project" "$root_dir$project"
   fi
 }
 
@@ -150,16 +153,16 @@ make_root() {
   fi
   if ! command -v debootstrap >/dev/null; then
     log "installing debootstrap"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    env DEBIAN_FRONTEND=noninteractive apt-get update
+    env DEBIAN_FRONTEND=noninteractive \
       apt-get install -y --no-install-recommends debootstrap
   fi
 
   local archive started=$SECONDS
   archive=$(archive_uri)
   log "debootstrap of Debian unstable into $root_dir from $archive"
-  "${sudo[@]}" mkdir -p "$root_dir"
-  if ! "${sudo[@]}" debootstrap --variant=minbase sid "$root_dir" "$archive" \
+  mkdir -p "$root_dir"
+  if ! debootstrap --variant=minbase sid "$root_dir" "$archive" \
     >"$root_dir.debootstrap.log" 2>&1; then
     tail -n 30 "$root_dir.debootstrap.log" >&2
     [[ -f $root_dir/debootstrap/debootstrap.log ]] && tail -n 30 "$root_dir/debootstrap/debootstrap.log" >&2
@@ -176,25 +179,25 @@ make_root() {
   valid=$(apt-config dump Acquire::Check-Valid-Until 2>/dev/null |
     sed -nE 's/^Acquire::Check-Valid-Until "(.*)";$/\1/p')
   [[ -n $valid ]] && apt_options+=(-o "Acquire::Check-Valid-Until=$valid")
-  "${sudo[@]}" cp /etc/resolv.conf "$root_dir/etc/resolv.conf" 2>/dev/null || true
-  if ! "${sudo[@]}" chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
+  cp /etc/resolv.conf "$root_dir/etc/resolv.conf" 2>/dev/null || true
+  if ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
     apt-get "${apt_options[@]}" update ||
-    ! "${sudo[@]}" chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
+    ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
       apt-get "${apt_options[@]}" install -y --no-install-recommends "${packages[@]}"; then
     die "installing ${packages[*]} in $root_dir failed"
   fi
-  "${sudo[@]}" chroot "$root_dir" apt-get clean
-  "${sudo[@]}" chroot "$root_dir" test -x /usr/bin/wine64 -a -x "$wineserver" ||
+  chroot "$root_dir" apt-get clean
+  chroot "$root_dir" test -x /usr/bin/wine64 -a -x "$wineserver" ||
     die "$root_dir has no /usr/bin/wine64 or $wineserver after the install"
   log "apt-get install ${packages[*]} took $((SECONDS - started)) s"
-  "${sudo[@]}" touch "$stamp"
+  touch "$stamp"
 }
 
 ensure() {
   if [[ -f $root_dir/.mordelt-wine10-ready ]] && mounted; then
     return 0
   fi
-  "${sudo[@]}" mkdir -p "$(dirname "$root_dir")"
+  mkdir -p "$(dirname "$root_dir")"
   exec 8>"$root_dir.lock"
   flock 8
   make_root
@@ -207,7 +210,11 @@ case "${1:-}" in
   exec)
     shift
     [[ $# -ge 1 ]] || die "exec needs a command"
-    ensure
+    if [[ ${#sudo[@]} -eq 0 ]]; then
+      ensure
+    elif ! [[ -f $root_dir/.mordelt-wine10-ready ]] || ! mounted; then
+      "${sudo[@]}" bash "${BASH_SOURCE[0]}"
+    fi
     dir=$PWD
     [[ -d $root_dir$dir ]] || dir=/
     exec "${sudo[@]}" chroot --userspec="$(id -u):$(id -g)" "$root_dir" \
@@ -217,7 +224,7 @@ case "${1:-}" in
   umount) do_umount ;;
   remove)
     remove_root
-    "${sudo[@]}" rm -f "$root_dir.lock" "$root_dir.debootstrap.log"
+    rm -f "$root_dir.lock" "$root_dir.debootstrap.log"
     ;;
   *)
     echo "usage: $0 [exec CMD...|path|umount|remove]" >&2

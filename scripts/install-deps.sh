@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian 12 packages that building and testing
 # need, when they are missing. Works as root and, through sudo, as another
-# user. Adds no foreign architecture: the 32-bit programs are only built and
-# checked here, never run.
+# user. Adds no foreign architecture: the 32-bit programs run under Wine 10 in
+# its WoW64 mode, in the Debian unstable root that scripts/wine10-root.sh makes
+# with debootstrap.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   libgtest-dev
   wixl icoutils python3 zip
   clang clang-format libclang-rt-14-dev valgrind hyperfine
+  debootstrap
 )
 
 missing=()

@@ -5,8 +5,13 @@
 #   fuzz    the same unit tests built with clang under AddressSanitizer (with its
 #           leak check) and UBSan, and each fuzz target run briefly
 #           (FUZZ_SMOKE_SECONDS, default 30)
-#   win32   the shipped 32-bit programs: subsystem, imports and resources
-#   win64   the same checks for x86-64, then the conformance tests under Wine
+#   win32   the shipped 32-bit programs: subsystem, imports and resources, then the
+#           conformance tests under Wine 10 in its WoW64 mode
+#   win64   the same checks for x86-64, then the conformance tests under Debian's
+#           Wine and under Wine 10
+# Wine 10 runs in a Debian unstable root that scripts/wine10-root.sh makes first
+# (once; it needs root or sudo and the Debian archive of this machine's apt
+# sources); when that fails, the run fails.
 # and then builds the release package twice and compares the bytes
 # (scripts/check-reproducible.sh; about two minutes on two cores).
 # Exits non-zero when anything fails.
@@ -15,16 +20,25 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
+started=$SECONDS
 bash scripts/install-deps.sh || exit 1
 
 logs="$root/build/test-logs"
 mkdir -p "$logs"
 failed_steps=()
+not_run=()
 tests_passed=0
 tests_failed=0
 
+echo "==> Wine 10: the Debian unstable root"
+step_started=$SECONDS
+if ! bash scripts/wine10-root.sh; then
+  failed_steps+=("Wine 10 root")
+fi
+echo "==> Wine 10 root ready in $((SECONDS - step_started)) s"
+
 run_preset() {
-  local preset=$1
+  local preset=$1 step_started=$SECONDS
   echo "==> $preset: configure"
   local extra=()
   if [[ $preset == fuzz && -n ${FUZZ_SMOKE_SECONDS:-} ]]; then
@@ -55,9 +69,15 @@ run_preset() {
   if [[ $status -ne 0 || -z $summary ]]; then
     failed_steps+=("$preset test")
   fi
+  local skipped
+  while IFS= read -r skipped; do
+    not_run+=("$preset:$skipped")
+  done < <(sed -nE 's/^\s+[0-9]+ - (\S+) \(Skipped\)$/\1/p' "$logs/$preset-ctest.log")
+  # Why: what the skipped tests wrote.
+  grep -h 'NOT RUN' "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null | sort -u
+  echo "==> $preset: done in $((SECONDS - step_started)) s"
 }
 
-started=$SECONDS
 echo "==> format: every C++ file as .clang-format lays it out"
 if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror >"$logs/format.log" 2>&1; then
   head -n 40 "$logs/format.log"
@@ -78,6 +98,9 @@ echo
 echo "test.sh: finished in $((SECONDS - started)) s"
 if [[ ${#failed_steps[@]} -gt 0 ]]; then
   echo "test.sh: failed steps: ${failed_steps[*]}"
+fi
+if [[ ${#not_run[@]} -gt 0 ]]; then
+  echo "test.sh: NOT RUN (skipped; the reason is above and in build/PRESET/Testing): ${not_run[*]}"
 fi
 echo "ctest: $tests_passed passed, $tests_failed failed"
 [[ ${#failed_steps[@]} -eq 0 && $tests_failed -eq 0 ]]

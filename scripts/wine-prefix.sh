@@ -5,14 +5,27 @@
 #   scripts/wine-prefix.sh DIR --no-graphics   prefix without a graphics driver:
 #                                              creating a window fails there
 #   scripts/wine-prefix.sh DIR --stop          end this prefix's wineserver
+#   scripts/wine-prefix.sh --wine10 DIR ...    the same for a prefix of Wine 10 in the
+#                                              Debian unstable root (scripts/wine10-root.sh),
+#                                              with that Wine's own wine64 and wineserver
 #
 # Preparing is done once: a prepared prefix carries a stamp file and is left
 # alone. A prefix left half-made by an interrupted run is made again. Only the
 # wineserver of DIR is ever ended.
 set -euo pipefail
 
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+WINE64=(/usr/lib/wine/wine64)
+WINESERVER=(/usr/lib/wine/wineserver64)
+[[ -x ${WINESERVER[0]} ]] || WINESERVER=(/usr/lib/wine/wineserver)
+if [[ ${1:-} == --wine10 ]]; then
+  shift
+  WINE64=(bash "$here/wine10-root.sh" exec /usr/bin/wine64)
+  WINESERVER=(bash "$here/wine10-root.sh" exec /usr/lib/x86_64-linux-gnu/wine/wineserver)
+fi
+
 if [[ $# -lt 1 || $# -gt 2 ]]; then
-  echo "usage: $0 DIR [--no-graphics|--stop]" >&2
+  echo "usage: $0 [--wine10] DIR [--no-graphics|--stop]" >&2
   exit 2
 fi
 
@@ -24,10 +37,6 @@ case "${2:-}" in
   *) echo "$0: unknown option: $2" >&2; exit 2 ;;
 esac
 
-WINE64=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver64
-[[ -x $WINESERVER ]] || WINESERVER=/usr/lib/wine/wineserver
-
 mkdir -p "$(dirname "$1")"
 WINEPREFIX="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -37,8 +46,8 @@ unset DISPLAY WAYLAND_DISPLAY
 
 if [[ $mode == stop ]]; then
   if [[ -d $WINEPREFIX ]]; then
-    "$WINESERVER" -k 2>/dev/null || true
-    "$WINESERVER" -w 2>/dev/null || true
+    "${WINESERVER[@]}" -k 2>/dev/null || true
+    "${WINESERVER[@]}" -w 2>/dev/null || true
   fi
   exit 0
 fi
@@ -61,8 +70,8 @@ done
 if [[ -e $WINEPREFIX ]]; then
   if [[ -f $WINEPREFIX/system.reg || -d $WINEPREFIX/drive_c ]]; then
     echo "Removing the unfinished Wine prefix $WINEPREFIX"
-    "$WINESERVER" -k 2>/dev/null || true
-    "$WINESERVER" -w 2>/dev/null || true
+    "${WINESERVER[@]}" -k 2>/dev/null || true
+    "${WINESERVER[@]}" -w 2>/dev/null || true
     rm -rf "$WINEPREFIX"
   elif [[ -n $(ls -A "$WINEPREFIX") ]]; then
     echo "$0: $WINEPREFIX exists and is not a Wine prefix" >&2
@@ -74,21 +83,21 @@ echo "Preparing Wine prefix $WINEPREFIX ($mode)"
 started=$SECONDS
 # wineboot's messages (among them a harmless one about the 32-bit rundll32,
 # which a 64-bit-only installation lacks) go to a log beside the prefix.
-if ! "$WINE64" wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1; then
+if ! "${WINE64[@]}" wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1; then
   cat "$WINEPREFIX.wineboot.log" >&2
   echo "$0: wineboot failed" >&2
   exit 1
 fi
-"$WINESERVER" -w
+"${WINESERVER[@]}" -w
 
 if [[ $mode == null-graphics ]]; then
-  "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
+  "${WINE64[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
 fi
-"$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+"${WINE64[@]}" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 
 # The driver setting takes effect once the prefix's processes restart.
-"$WINESERVER" -k 2>/dev/null || true
-"$WINESERVER" -w
+"${WINESERVER[@]}" -k 2>/dev/null || true
+"${WINESERVER[@]}" -w
 
 touch "$stamp"
 echo "Wine prefix ready in $((SECONDS - started)) s"

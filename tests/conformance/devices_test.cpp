@@ -78,19 +78,26 @@ bool AnyIdEndsWith(const std::vector<PresentDevice>& devices, const std::string&
   return false;
 }
 
-// A real hardware identifier's tail (after its first backslash) that can stand in a command
-// line: no "*" and no blank at either end. Empty when there is none.
+// A real identifier's tail (after its first backslash) of one device that can stand in a
+// command line: no "*" and no blank at either end. Empty when there is none.
+std::string UsableTail(const PresentDevice& device) {
+  for (const std::string& id : device.ids) {
+    const std::size_t slash = id.find('\\');
+    if (slash == std::string::npos || slash + 1 >= id.size()) continue;
+    const std::string tail = id.substr(slash + 1);
+    if (tail.find('*') != std::string::npos || tail.front() == ' ' || tail.back() == ' ') {
+      continue;
+    }
+    return tail;
+  }
+  return std::string();
+}
+
+// The first usable tail of any present device.
 std::string RealIdentifierTail(const std::vector<PresentDevice>& devices) {
   for (const PresentDevice& device : devices) {
-    for (const std::string& id : device.ids) {
-      const std::size_t slash = id.find('\\');
-      if (slash == std::string::npos || slash + 1 >= id.size()) continue;
-      const std::string tail = id.substr(slash + 1);
-      if (tail.find('*') != std::string::npos || tail.front() == ' ' || tail.back() == ' ') {
-        continue;
-      }
-      return tail;
-    }
+    const std::string tail = UsableTail(device);
+    if (!tail.empty()) return tail;
   }
   return std::string();
 }
@@ -128,6 +135,15 @@ CONFORMANCE_TEST(MordeltHwidTailOfARealIdentifier) {
   const std::string longer = tail + "_MORDELT_NO_SUCH_TAIL";
   REQUIRE(!AnyIdEndsWith(devices, longer));
   CheckMordelt(CONFORMANCE_HERE, "-hwid*#" + longer, 4);
+}
+
+// Every device of the list, the last one included: the walk goes on to the end with the
+// structure sizes of the build's architecture.
+CONFORMANCE_TEST(MordeltHwidFindsEveryListedDevice) {
+  for (const PresentDevice& device : ListPresentDevices()) {
+    const std::string tail = UsableTail(device);
+    if (!tail.empty()) CheckMordelt(CONFORMANCE_HERE, "-hwid*#" + tail, 0);
+  }
 }
 
 CONFORMANCE_TEST(MordeltHwidPatternThatMatchesNothing) {

@@ -1,0 +1,233 @@
+#!/usr/bin/env bash
+# Wine 10 in its WoW64 mode, for running the shipped 32-bit programs (and the
+# 64-bit ones) without any 32-bit Linux code. Debian 12's Wine cannot run
+# 32-bit Windows programs on a kernel without 32-bit support, and Debian
+# unstable's Wine needs a newer C library than Debian 12's, so it lives in a
+# Debian unstable root made with debootstrap.
+#
+#   scripts/wine10-root.sh                 make the root once, then mount what it needs
+#   scripts/wine10-root.sh exec CMD...     the same, then run CMD inside the root, in the
+#                                          current directory, with the caller's environment
+#   scripts/wine10-root.sh path            print the root's directory
+#   scripts/wine10-root.sh umount          unmount everything mounted inside the root
+#   scripts/wine10-root.sh remove          unmount, then delete the root
+#
+# The root is made with the packages wine64 and libwine (no recommends) and
+# reused when present: it carries a stamp once complete, and a half-made
+# root is made again. Mounted inside (each once): proc, /dev, /tmp, and this
+# project's folder at the same path, so that paths mean the same inside and
+# outside. The root is kept outside the project
+# (MORDELT_WINE10_ROOT, default /var/cache/mordelt/wine10-root): a clean of
+# the build tree never walks into its mounts, and worktrees share it.
+#
+# The Debian archive is the one that this machine's apt sources name
+# (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources), or
+# MORDELT_DEBIAN_ARCHIVE. When the archive refuses, this script fails.
+# Needs root; another user's calls go through sudo.
+set -euo pipefail
+
+project="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+root_dir="${MORDELT_WINE10_ROOT:-/var/cache/mordelt/wine10-root}"
+packages=(wine64 libwine)
+# The wineserver of that Wine (for -k and -w on its prefixes).
+wineserver=/usr/lib/x86_64-linux-gnu/wine/wineserver
+
+# Making, mounting and removing need root: another user runs this script again through sudo.
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  case "${1:-}" in
+    "" | umount | remove)
+      exec sudo --preserve-env=MORDELT_WINE10_ROOT,MORDELT_DEBIAN_ARCHIVE \
+        bash "${BASH_SOURCE[0]}" "$@"
+      ;;
+  esac
+  sudo=(sudo --preserve-env)
+fi
+
+log() { echo "wine10-root: $*" >&2; }
+die() {
+  log "$*"
+  exit 1
+}
+
+# The URI of the main Debian archive in this machine's apt sources: the first
+# "deb" entry whose suite is a plain release name (no -security, -updates...).
+archive_uri() {
+  if [[ -n ${MORDELT_DEBIAN_ARCHIVE:-} ]]; then
+    echo "$MORDELT_DEBIAN_ARCHIVE"
+    return
+  fi
+  local files=() file
+  [[ -f /etc/apt/sources.list ]] && files+=(/etc/apt/sources.list)
+  for file in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [[ -f $file ]] && files+=("$file")
+  done
+  local uri
+  for file in "${files[@]}"; do
+    if [[ $file == *.sources ]]; then
+      # deb822 stanzas, separated by blank lines.
+      uri=$(awk '
+        function flush() {
+          if (!found && types ~ /(^| )deb( |$)/ && enabled != "no")
+            for (i = 1; i <= nsuites; i++)
+              if (!found && suites[i] !~ /[-\/]/ && uris != "") {
+                split(uris, u, " "); print u[1]; found = 1
+              }
+          types = ""; uris = ""; nsuites = 0; enabled = ""
+        }
+        /^[ \t]*#/ { next }
+        /^[ \t]*$/ { flush(); next }
+        {
+          key = tolower($1); sub(/:$/, "", key); $1 = ""; sub(/^[ \t]+/, "")
+          if (key == "types") types = $0
+          else if (key == "uris") uris = $0
+          else if (key == "suites") nsuites = split($0, suites, " ")
+          else if (key == "enabled") enabled = tolower($0)
+        }
+        END { flush() }' "$file")
+    else
+      # One-line entries: deb [options] URI SUITE COMPONENTS...
+      uri=$(sed -E 's/#.*//; s/\[[^]]*\]//' "$file" |
+        awk '$1 == "deb" && NF >= 3 && $3 !~ /[-\/]/ { print $2; exit }')
+    fi
+    if [[ -n $uri ]]; then
+      echo "${uri%/}"
+      return
+    fi
+  done
+  die "no Debian archive found in the apt sources of this machine"
+}
+
+mounted() {
+  local point
+  for point in "$root_dir/proc" "$root_dir/dev" "$root_dir/tmp" "$root_dir$project"; do
+    mountpoint -q "$point" || return 1
+  done
+}
+
+do_umount() {
+  local point
+  # Deepest first; only what is mounted.
+  for point in "$root_dir$project" "$root_dir/tmp" "$root_dir/dev" "$root_dir/proc"; do
+    if mountpoint -q "$point" 2>/dev/null; then
+      umount -R "$point"
+    fi
+  done
+}
+
+# Deleting the root must never walk into a mount: /tmp and the project are
+# bound there from the same file system, which rm --one-file-system cannot tell.
+remove_root() {
+  do_umount
+  if awk -v root="$root_dir/" 'index($2 "/", root) == 1 { found = 1 } END { exit !found }' \
+    /proc/self/mounts; then
+    die "$root_dir still has mounts inside; not deleting it"
+  fi
+  rm -rf --one-file-system "$root_dir"
+}
+
+do_mount() {
+  if ! mountpoint -q "$root_dir/proc"; then
+    mount -t proc proc "$root_dir/proc"
+  fi
+  if ! mountpoint -q "$root_dir/dev"; then
+    mount --rbind /dev "$root_dir/dev"
+    mount --make-rslave "$root_dir/dev"
+  fi
+  if ! mountpoint -q "$root_dir/tmp"; then
+    mount --bind /tmp "$root_dir/tmp"
+  fi
+  if ! mountpoint -q "$root_dir$project"; then
+    mkdir -p "$root_dir$project"
+    mount --bind "$project" "$root_dir$project"
+  fi
+}
+
+make_root() {
+  local stamp="$root_dir/.mordelt-wine10-ready"
+  [[ -f $stamp ]] && return 0
+
+  if [[ -e $root_dir ]]; then
+    log "removing the unfinished root $root_dir"
+    remove_root
+  fi
+  if ! command -v debootstrap >/dev/null; then
+    log "installing debootstrap"
+    env DEBIAN_FRONTEND=noninteractive apt-get update
+    env DEBIAN_FRONTEND=noninteractive \
+      apt-get install -y --no-install-recommends debootstrap
+  fi
+
+  local archive started=$SECONDS
+  archive=$(archive_uri)
+  log "debootstrap of Debian unstable into $root_dir from $archive"
+  mkdir -p "$root_dir"
+  if ! debootstrap --variant=minbase sid "$root_dir" "$archive" \
+    >"$root_dir.debootstrap.log" 2>&1; then
+    tail -n 30 "$root_dir.debootstrap.log" >&2
+    [[ -f $root_dir/debootstrap/debootstrap.log ]] && tail -n 30 "$root_dir/debootstrap/debootstrap.log" >&2
+    die "debootstrap from $archive failed (log: $root_dir.debootstrap.log)"
+  fi
+  log "debootstrap took $((SECONDS - started)) s"
+
+  do_mount
+  started=$SECONDS
+  # This machine's apt may be told to accept Release files past their
+  # Valid-Until date (an archive snapshot); the root's apt is told the same.
+  local apt_options=()
+  local valid
+  valid=$(apt-config dump Acquire::Check-Valid-Until 2>/dev/null |
+    sed -nE 's/^Acquire::Check-Valid-Until "(.*)";$/\1/p')
+  [[ -n $valid ]] && apt_options+=(-o "Acquire::Check-Valid-Until=$valid")
+  cp /etc/resolv.conf "$root_dir/etc/resolv.conf" 2>/dev/null || true
+  if ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
+    apt-get "${apt_options[@]}" update ||
+    ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
+      apt-get "${apt_options[@]}" install -y --no-install-recommends "${packages[@]}"; then
+    die "installing ${packages[*]} in $root_dir failed"
+  fi
+  chroot "$root_dir" apt-get clean
+  chroot "$root_dir" test -x /usr/bin/wine64 -a -x "$wineserver" ||
+    die "$root_dir has no /usr/bin/wine64 or $wineserver after the install"
+  log "apt-get install ${packages[*]} took $((SECONDS - started)) s"
+  touch "$stamp"
+}
+
+ensure() {
+  if [[ -f $root_dir/.mordelt-wine10-ready ]] && mounted; then
+    return 0
+  fi
+  mkdir -p "$(dirname "$root_dir")"
+  exec 8>"$root_dir.lock"
+  flock 8
+  make_root
+  do_mount
+  exec 8>&-
+}
+
+case "${1:-}" in
+  "") ensure ;;
+  exec)
+    shift
+    [[ $# -ge 1 ]] || die "exec needs a command"
+    if [[ ${#sudo[@]} -eq 0 ]]; then
+      ensure
+    elif ! [[ -f $root_dir/.mordelt-wine10-ready ]] || ! mounted; then
+      "${sudo[@]}" bash "${BASH_SOURCE[0]}"
+    fi
+    dir=$PWD
+    [[ -d $root_dir$dir ]] || dir=/
+    exec "${sudo[@]}" chroot --userspec="$(id -u):$(id -g)" "$root_dir" \
+      /usr/bin/env -C "$dir" "$@"
+    ;;
+  path) echo "$root_dir" ;;
+  umount) do_umount ;;
+  remove)
+    remove_root
+    rm -f "$root_dir.lock" "$root_dir.debootstrap.log"
+    ;;
+  *)
+    echo "usage: $0 [exec CMD...|path|umount|remove]" >&2
+    exit 2
+    ;;
+esac

@@ -4,7 +4,10 @@
 #   - imports only from KERNEL32, USER32, ADVAPI32, SETUPAPI, CFGMGR32 and
 #     msvcrt (so no libstdc++, libgcc or libwinpthread DLL);
 #   - exactly one manifest resource, no version resource, and every resource
-#     in language 1033 (when wrestool from icoutils is there).
+#     in language 1033 (when wrestool from icoutils is there);
+#   - at most 96 KiB (98,304 bytes), resources included: the programs carry no
+#     exception runtime, no MinGW printf and no unwinding tables, and a change
+#     that brings one of them back shows here.
 #
 #   scripts/check-pe.sh FILE.exe...
 #
@@ -17,6 +20,7 @@ if [[ $# -eq 0 ]]; then
 fi
 
 allowed='^(kernel32|user32|advapi32|setupapi|cfgmgr32|msvcrt)\.dll$'
+max_bytes=$((96 * 1024))
 status=0
 
 fail() {
@@ -36,6 +40,11 @@ for exe in "$@"; do
     *) fail "$exe" "not a PE executable (format: ${format:-unknown})"; continue ;;
   esac
   headers=$("$objdump" -p "$exe")
+
+  bytes=$(stat -c %s "$exe")
+  if [[ $bytes -gt $max_bytes ]]; then
+    fail "$exe" "$bytes bytes, more than $max_bytes"
+  fi
 
   subsystem=$(awk '/^Subsystem/ { print $2; exit }' <<<"$headers")
   if [[ $((16#${subsystem:-0})) -ne 2 ]]; then
@@ -70,7 +79,7 @@ for exe in "$@"; do
   fi
 
   if [[ $status -eq 0 ]]; then
-    echo "ok   $exe: $format, subsystem 2, imports: $(tr '\n' ' ' <<<"$dlls")"
+    echo "ok   $exe: $format, subsystem 2, $bytes bytes, imports: $(tr '\n' ' ' <<<"$dlls")"
   fi
 done
 

@@ -7,7 +7,10 @@
 #   - address space layout randomisation (DYNAMIC_BASE, and HIGH_ENTROPY_VA on x86-64) with a
 #     non-empty base relocation directory, and data execution prevention (NX_COMPAT);
 #   - exactly one manifest resource, no version resource, and every resource
-#     in language 1033 (when wrestool from icoutils is there).
+#     in language 1033 (when wrestool from icoutils is there);
+#   - at most 96 KiB (98,304 bytes), resources included: the programs carry no
+#     exception runtime, no MinGW printf and no unwinding tables, and a change
+#     that brings one of them back shows here.
 #
 #   scripts/check-pe.sh FILE.exe...
 #
@@ -20,6 +23,7 @@ if [[ $# -eq 0 ]]; then
 fi
 
 known_dlls='^(kernel32|user32|advapi32|setupapi|msvcrt)\.dll$'
+max_bytes=$((96 * 1024))
 status=0
 
 fail() {
@@ -39,6 +43,11 @@ for exe in "$@"; do
     *) fail "$exe" "not a PE executable (format: ${format:-unknown})"; continue ;;
   esac
   headers=$("$objdump" -p "$exe")
+
+  bytes=$(stat -c %s "$exe")
+  if [[ $bytes -gt $max_bytes ]]; then
+    fail "$exe" "$bytes bytes, more than $max_bytes"
+  fi
 
   subsystem=$(awk '/^Subsystem/ { print $2; exit }' <<<"$headers")
   if [[ $((16#${subsystem:-0})) -ne 2 ]]; then
@@ -87,8 +96,9 @@ for exe in "$@"; do
   fi
 
   if [[ $status -eq 0 ]]; then
-    echo "ok   $exe: $format, subsystem 2, $(printf 'DllCharacteristics 0x%04x' "$characteristics")," \
-      "relocations 0x$relocations bytes, imports: $(tr '\n' ' ' <<<"$dlls")"
+    echo "ok   $exe: $format, subsystem 2, $bytes bytes," \
+      "$(printf 'DllCharacteristics 0x%04x' "$characteristics"), relocations 0x$relocations bytes," \
+      "imports: $(tr '\n' ' ' <<<"$dlls")"
   fi
 done
 

@@ -43,6 +43,74 @@ Guid FromSystem(const GUID& system) {
 // The most class GUIDs one lookup returns; the programs ask for one.
 constexpr std::uint32_t kMaxClassGuids = 8;
 
+// SetupAPI, loaded at the first device call: only the device commands use it, and every other run
+// is spared loading it and the RPC runtime it brings at start-up. It is loaded from the system
+// directory, and its own dependencies with it, never from the program's directory. The entry
+// points are those the import table would name (the CM_ calls included, which SetupAPI exports).
+class SetupApi {
+ public:
+  decltype(&::SetupDiClassGuidsFromNameExA) classGuidsFromNameEx = nullptr;
+  decltype(&::SetupDiGetClassDevsExA) getClassDevsEx = nullptr;
+  decltype(&::SetupDiCreateDeviceInfoListExA) createDeviceInfoListEx = nullptr;
+  decltype(&::SetupDiOpenDeviceInfoA) openDeviceInfo = nullptr;
+  decltype(&::SetupDiGetDeviceInfoListDetailA) getDeviceInfoListDetail = nullptr;
+  decltype(&::SetupDiEnumDeviceInfo) enumDeviceInfo = nullptr;
+  decltype(&::SetupDiGetDeviceRegistryPropertyA) getDeviceRegistryProperty = nullptr;
+  decltype(&::SetupDiDestroyDeviceInfoList) destroyDeviceInfoList = nullptr;
+  decltype(&::CM_Get_Device_ID_ExA) getDeviceIdEx = nullptr;
+  decltype(&::CM_Locate_DevNode_ExA) locateDevNodeEx = nullptr;
+  decltype(&::CM_Reenumerate_DevNode_Ex) reenumerateDevNodeEx = nullptr;
+
+  SetupApi() = default;
+  SetupApi(const SetupApi&) = delete;
+  SetupApi& operator=(const SetupApi&) = delete;
+  ~SetupApi() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+
+  // True when every entry point is there; loads the library on the first call. When it cannot
+  // be loaded, GetLastError tells why, and each later call tells again.
+  bool Load() {
+    if (loaded_) return true;
+    if (module_ == nullptr) module_ = LoadFromSystemDirectory();
+    if (module_ == nullptr) return false;
+    loaded_ = Find(classGuidsFromNameEx, "SetupDiClassGuidsFromNameExA") &&
+              Find(getClassDevsEx, "SetupDiGetClassDevsExA") &&
+              Find(createDeviceInfoListEx, "SetupDiCreateDeviceInfoListExA") &&
+              Find(openDeviceInfo, "SetupDiOpenDeviceInfoA") &&
+              Find(getDeviceInfoListDetail, "SetupDiGetDeviceInfoListDetailA") &&
+              Find(enumDeviceInfo, "SetupDiEnumDeviceInfo") &&
+              Find(getDeviceRegistryProperty, "SetupDiGetDeviceRegistryPropertyA") &&
+              Find(destroyDeviceInfoList, "SetupDiDestroyDeviceInfoList") &&
+              Find(getDeviceIdEx, "CM_Get_Device_ID_ExA") &&
+              Find(locateDevNodeEx, "CM_Locate_DevNode_ExA") &&
+              Find(reenumerateDevNodeEx, "CM_Reenumerate_DevNode_Ex");
+    return loaded_;
+  }
+
+ private:
+  static HMODULE LoadFromSystemDirectory() {
+    HMODULE module = LoadLibraryExA("setupapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    // A system without the restricted search: the full path, with the library's own directory
+    // searched first for its dependencies.
+    char path[MAX_PATH + 16] = {};
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::memcpy(path + length, "\\setupapi.dll", sizeof "\\setupapi.dll");
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+
+  template <typename Function>
+  bool Find(Function& entry, const char* name) {
+    entry = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    return entry != nullptr;
+  }
+
+  HMODULE module_ = nullptr;
+  bool loaded_ = false;
+};
+
 SP_DEVINFO_DATA ToSystem(const DeviceInfoData& device) {
   SP_DEVINFO_DATA system = {};
   system.cbSize = sizeof(SP_DEVINFO_DATA);
@@ -60,8 +128,9 @@ class SetupApiDevices final : public Devices {
     GUID list[kMaxClassGuids] = {};
     const DWORD listSize = guidListSize < kMaxClassGuids ? guidListSize : kMaxClassGuids;
     DWORD required = 0;
+    if (!api_.Load()) return false;
     const BOOL done =
-        ::SetupDiClassGuidsFromNameExA(className, list, listSize, &required, nullptr, nullptr);
+        api_.classGuidsFromNameEx(className, list, listSize, &required, nullptr, nullptr);
     const DWORD filled = required < listSize ? required : listSize;
     for (DWORD i = 0; i < filled; ++i) guidList[i] = FromSystem(list[i]);
     if (requiredSize != nullptr) *requiredSize = required;
@@ -71,27 +140,29 @@ class SetupApiDevices final : public Devices {
   DeviceInfoSet SetupDiGetClassDevsExA(const Guid* classGuid, std::uint32_t flags) override {
     GUID guid = {};
     if (classGuid != nullptr) guid = ToSystem(*classGuid);
-    return FromSystem(::SetupDiGetClassDevsExA(classGuid != nullptr ? &guid : nullptr, nullptr,
-                                               nullptr, flags, nullptr, nullptr, nullptr));
+    if (!api_.Load()) return InvalidDeviceInfoSet();
+    return FromSystem(api_.getClassDevsEx(classGuid != nullptr ? &guid : nullptr, nullptr, nullptr,
+                                          flags, nullptr, nullptr, nullptr));
   }
 
   DeviceInfoSet SetupDiCreateDeviceInfoListExA(const Guid* classGuid) override {
     GUID guid = {};
     if (classGuid != nullptr) guid = ToSystem(*classGuid);
-    return FromSystem(::SetupDiCreateDeviceInfoListExA(classGuid != nullptr ? &guid : nullptr,
-                                                       nullptr, nullptr, nullptr));
+    if (!api_.Load()) return InvalidDeviceInfoSet();
+    return FromSystem(api_.createDeviceInfoListEx(classGuid != nullptr ? &guid : nullptr, nullptr,
+                                                  nullptr, nullptr));
   }
 
   bool SetupDiOpenDeviceInfoA(DeviceInfoSet set, const char* instanceId,
                               std::uint32_t openFlags) override {
-    return ::SetupDiOpenDeviceInfoA(ToSystem(set), instanceId, nullptr, openFlags, nullptr) !=
-           FALSE;
+    if (!api_.Load()) return false;
+    return api_.openDeviceInfo(ToSystem(set), instanceId, nullptr, openFlags, nullptr) != FALSE;
   }
 
   bool SetupDiGetDeviceInfoListDetailA(DeviceInfoSet set, DeviceInfoListDetail* detail) override {
     SP_DEVINFO_LIST_DETAIL_DATA_A system = {};
     system.cbSize = sizeof(SP_DEVINFO_LIST_DETAIL_DATA_A);
-    if (::SetupDiGetDeviceInfoListDetailA(ToSystem(set), &system) == FALSE) return false;
+    if (!api_.Load() || api_.getDeviceInfoListDetail(ToSystem(set), &system) == FALSE) return false;
     detail->classGuid = FromSystem(system.ClassGuid);
     detail->remoteMachineHandle = reinterpret_cast<MachineHandle>(system.RemoteMachineHandle);
     return true;
@@ -101,7 +172,7 @@ class SetupApiDevices final : public Devices {
                              DeviceInfoData* device) override {
     SP_DEVINFO_DATA system = {};
     system.cbSize = sizeof(SP_DEVINFO_DATA);
-    if (::SetupDiEnumDeviceInfo(ToSystem(set), index, &system) == FALSE) return false;
+    if (!api_.Load() || api_.enumDeviceInfo(ToSystem(set), index, &system) == FALSE) return false;
     device->classGuid = FromSystem(system.ClassGuid);
     device->devInst = system.DevInst;
     device->reserved = system.Reserved;
@@ -115,37 +186,44 @@ class SetupApiDevices final : public Devices {
     SP_DEVINFO_DATA system = ToSystem(device);
     DWORD type = 0;
     DWORD required = 0;
-    const BOOL done = ::SetupDiGetDeviceRegistryPropertyA(ToSystem(set), &system, property, &type,
-                                                          buffer, bufferSize, &required);
+    if (!api_.Load()) return false;
+    const BOOL done = api_.getDeviceRegistryProperty(ToSystem(set), &system, property, &type,
+                                                     buffer, bufferSize, &required);
     if (dataType != nullptr) *dataType = type;
     if (requiredSize != nullptr) *requiredSize = required;
     return done != FALSE;
   }
 
   bool SetupDiDestroyDeviceInfoList(DeviceInfoSet set) override {
-    return ::SetupDiDestroyDeviceInfoList(ToSystem(set)) != FALSE;
+    return api_.Load() && api_.destroyDeviceInfoList(ToSystem(set)) != FALSE;
   }
 
   std::uint32_t GetLastError() override { return ::GetLastError(); }
 
   std::uint32_t CM_Get_Device_ID_ExA(DevInst devInst, char* buffer, std::uint32_t bufferLength,
                                      std::uint32_t flags, MachineHandle machine) override {
-    return ::CM_Get_Device_ID_ExA(devInst, buffer, bufferLength, flags, ToSystem(machine));
+    if (!api_.Load()) return kCrFailure;
+    return api_.getDeviceIdEx(devInst, buffer, bufferLength, flags, ToSystem(machine));
   }
 
   std::uint32_t CM_Locate_DevNode_ExA(DevInst* devInst, const char* deviceId, std::uint32_t flags,
                                       MachineHandle machine) override {
     DEVINST node = 0;
-    const CONFIGRET result =
-        ::CM_Locate_DevNode_ExA(&node, const_cast<char*>(deviceId), flags, ToSystem(machine));
+    const CONFIGRET result = api_.Load() ? api_.locateDevNodeEx(&node, const_cast<char*>(deviceId),
+                                                                flags, ToSystem(machine))
+                                         : kCrFailure;
     *devInst = node;
     return result;
   }
 
   std::uint32_t CM_Reenumerate_DevNode_Ex(DevInst devInst, std::uint32_t flags,
                                           MachineHandle machine) override {
-    return ::CM_Reenumerate_DevNode_Ex(devInst, flags, ToSystem(machine));
+    if (!api_.Load()) return kCrFailure;
+    return api_.reenumerateDevNodeEx(devInst, flags, ToSystem(machine));
   }
+
+ private:
+  SetupApi api_;
 };
 
 }  // namespace

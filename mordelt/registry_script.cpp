@@ -15,14 +15,18 @@ int FailureCode(ScriptMode mode) {
 
 // What the reader carries from one field, and one line, to the next.
 struct ReaderState {
-  explicit ReaderState(platform::Memory& memory)
-      : keyPath(memory), valueName(memory), pending(memory) {}
+  explicit ReaderState(const platform::Platform& platform)
+      : keyPath(platform.memory),
+        valueName(platform.memory),
+        pending(platform.memory),
+        key(platform.registry, platform.codePage) {}
 
   TextBuffer keyPath;
   TextBuffer valueName;
   int position = 0;         // the part the next field fills: 0 key path, 1 value name, 2 data
   bool continuing = false;  // the last line ended with the continuation marker
   TextBuffer pending;       // the field that the marker cut, joined to the next line's first
+  HeldKey key;              // the key of the last entry, kept open for the next ones
 };
 
 // The continuation marker of a line: a "/" that is its last character before the line end, with
@@ -80,9 +84,11 @@ int TakeField(const platform::Platform& platform, ScriptMode mode, ReaderState& 
     default:
       state.position = 0;
       if (mode == ScriptMode::SetValues) {
-        return SetRegistryString(platform, state.keyPath.c_str(), state.valueName.c_str(), text);
+        return SetRegistryString(platform, state.key, state.keyPath.c_str(),
+                                 state.valueName.c_str(), text);
       }
-      return DeleteRegistryValue(platform, state.keyPath.c_str(), state.valueName.c_str());
+      return DeleteRegistryValue(platform, state.key, state.keyPath.c_str(),
+                                 state.valueName.c_str());
   }
 }
 
@@ -135,7 +141,7 @@ int RunScriptFile(const platform::Platform& platform, ScriptMode mode, const cha
 
 int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
                       platform::TextFileHandle file) {
-  ReaderState state(platform.memory);
+  ReaderState state(platform);
   TextBuffer line(platform.memory);
   for (;;) {
     switch (ReadWholeLine(platform.files, file, line)) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/multibyte.h"
 #include "platform/registry.h"
 
 namespace mordelt {
@@ -37,35 +38,102 @@ UniqueKey OpenKeyForSetting(platform::Registry& registry, const char* keyPath) {
   return key;
 }
 
+char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether two key paths surely name the same key: equal but for the case of ASCII letters. The
+// registry ignores case beyond ASCII too, but through the code page's mapping to Unicode; those
+// characters, and both bytes of a double-byte character, are compared exactly.
+bool SameKeyPath(const platform::CodePage& codePage, const char* a, const char* b) {
+  for (;;) {
+    if (common::IsLeadPair(codePage, a) || common::IsLeadPair(codePage, b)) {
+      if (a[0] != b[0] || a[1] != b[1]) return false;
+      a += 2;
+      b += 2;
+      continue;
+    }
+    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+    if (*a == '\0') return true;
+    ++a;
+    ++b;
+  }
+}
+
+// The result of an operation's own call on a prepared key.
+struct KeyCall {
+  bool prepared = false;  // false: the preparation failed and no call was made
+  std::int32_t result = platform::kErrorSuccess;
+};
+
+// Prepares the key (or takes the held one) and makes `call` on it. A held key that was deleted
+// since it was prepared is prepared again, once.
+template <typename Call>
+KeyCall CallOnKey(HeldKey& key, const char* keyPath, Call call) {
+  bool held = false;
+  platform::KeyHandle handle = key.Open(keyPath, &held);
+  if (handle == nullptr) return KeyCall{};
+  std::int32_t result = call(handle);
+  if (result == platform::kErrorKeyDeleted && held) {
+    handle = key.Prepare(keyPath);
+    if (handle == nullptr) return KeyCall{};
+    result = call(handle);
+  }
+  return KeyCall{true, result};
+}
+
 }  // namespace
+
+platform::KeyHandle HeldKey::Open(const char* keyPath, bool* held) {
+  *held = key_ && pathKept_ && SameKeyPath(codePage_, path_, keyPath);
+  return *held ? key_.get() : Prepare(keyPath);
+}
+
+platform::KeyHandle HeldKey::Prepare(const char* keyPath) {
+  key_.reset();  // one key open at a time
+  key_ = OpenKeyForSetting(registry_, keyPath);
+  const std::size_t length = std::strlen(keyPath);
+  pathKept_ = key_ && length < kPathCapacity;
+  if (pathKept_) std::memcpy(path_, keyPath, length + 1);
+  return key_.get();
+}
+
+int SetRegistryString(const platform::Platform& platform, HeldKey& key, const char* keyPath,
+                      const char* valueName, const char* data) {
+  const std::size_t size = std::strlen(data) + 1;  // the terminating zero is stored too
+  const KeyCall made = CallOnKey(key, keyPath, [&](platform::KeyHandle handle) {
+    if (size > UINT32_MAX) return platform::kErrorAccessDenied;  // more than a value can hold
+    return platform.registry.RegSetValueExA(handle, valueName, platform::kRegSz,
+                                            reinterpret_cast<const unsigned char*>(data),
+                                            static_cast<std::uint32_t>(size));
+  });
+  return made.prepared && made.result == platform::kErrorSuccess ? kRegistrySuccess
+                                                                 : kSetValueFailed;
+}
+
+int DeleteRegistryValue(const platform::Platform& platform, HeldKey& key, const char* keyPath,
+                        const char* valueName) {
+  const KeyCall made = CallOnKey(key, keyPath, [&](platform::KeyHandle handle) {
+    return platform.registry.RegDeleteValueA(handle, valueName);
+  });
+  if (made.prepared && made.result == platform::kErrorSuccess) return kRegistrySuccess;
+  if (made.prepared) {
+    char message[64];
+    std::snprintf(message, sizeof message, "Error: the number of error is %d",
+                  static_cast<int>(made.result));
+    platform.console.Write(message);  // before the key is closed
+  }
+  return kDeleteFailed;
+}
 
 int SetRegistryString(const platform::Platform& platform, const char* keyPath,
                       const char* valueName, const char* data) {
-  const UniqueKey key = OpenKeyForSetting(platform.registry, keyPath);
-  if (!key) return kSetValueFailed;
-
-  const std::size_t size = std::strlen(data) + 1;  // the terminating zero is stored too
-  if (size > UINT32_MAX) return kSetValueFailed;   // more than a value can hold
-  const std::int32_t result = platform.registry.RegSetValueExA(
-      key.get(), valueName, platform::kRegSz, reinterpret_cast<const unsigned char*>(data),
-      static_cast<std::uint32_t>(size));
-  return result == platform::kErrorSuccess ? kRegistrySuccess : kSetValueFailed;
+  HeldKey key(platform.registry, platform.codePage);
+  return SetRegistryString(platform, key, keyPath, valueName, data);
 }
 
 int DeleteRegistryValue(const platform::Platform& platform, const char* keyPath,
                         const char* valueName) {
-  const UniqueKey key = OpenKeyForSetting(platform.registry, keyPath);
-  if (!key) return kDeleteFailed;
-
-  const std::int32_t result = platform.registry.RegDeleteValueA(key.get(), valueName);
-  if (result != platform::kErrorSuccess) {
-    char message[64];
-    std::snprintf(message, sizeof message, "Error: the number of error is %d",
-                  static_cast<int>(result));
-    platform.console.Write(message);  // before the key is closed
-    return kDeleteFailed;
-  }
-  return kRegistrySuccess;
+  HeldKey key(platform.registry, platform.codePage);
+  return DeleteRegistryValue(platform, key, keyPath, valueName);
 }
 
 int DeleteRegistrySubkey(const platform::Platform& platform, const char* keyPath,

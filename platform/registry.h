@@ -20,10 +20,11 @@ inline KeyHandle LocalMachineKey() {
 constexpr std::int32_t kErrorSuccess = 0;
 constexpr std::int32_t kErrorFileNotFound = 2;
 constexpr std::int32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kKeySetValue = 0x0002;  // KEY_SET_VALUE
-constexpr std::uint32_t kRegSz = 1;             // REG_SZ
-constexpr std::uint32_t kRegDword = 4;          // REG_DWORD
-constexpr std::uint32_t kRegMultiSz = 7;        // REG_MULTI_SZ
+constexpr std::int32_t kErrorKeyDeleted = 1018;  // the key behind a handle was deleted
+constexpr std::uint32_t kKeySetValue = 0x0002;   // KEY_SET_VALUE
+constexpr std::uint32_t kRegSz = 1;              // REG_SZ
+constexpr std::uint32_t kRegDword = 4;           // REG_DWORD
+constexpr std::uint32_t kRegMultiSz = 7;         // REG_MULTI_SZ
 
 // The Windows registry (advapi32, 8-bit forms). Results are system error codes (LONG).
 class Registry {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Benchmark of "-regfile" under Wine (prints figures; not a test):
+# Benchmark of "-regfile" and "-delregfromfile" under Wine (prints figures; not a test):
 #
 #   scripts/bench-regfile.sh [BUILD_DIR] [ENTRIES] [ROUNDS]
 #
 # Applies a generated registry script of ENTRIES (10000) entries with Mordelt.exe from
-# BUILD_DIR (build/win64) and reports entries per second next to Wine's own `reg import` of
-# the same values and next to the floor: the same per-entry registry calls in a loop inside one
-# process; each figure is the best of ROUNDS (3) interleaved rounds. Uses a private Wine prefix under BUILD_DIR/bench and ends only that prefix's server.
+# BUILD_DIR (build/win64), then removes the same values, and reports entries per second next to
+# Wine's own `reg import` of a .reg file that sets (then deletes, "name"=-) the same values and
+# next to the floor: the same registry calls in a loop inside one process; each figure is the
+# best of ROUNDS (3) interleaved rounds. Uses a private Wine prefix under BUILD_DIR/bench and
+# ends only that prefix's server.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -4,8 +4,8 @@
 #   scripts/bench.sh [--runs N] [--regfile-runs N] [--entries N]
 #
 #   --runs N          runs of each start-up and device-walk figure (default 21)
-#   --regfile-runs N  runs of the "-regfile" group (default 5)
-#   --entries N       entries of the "-regfile" script (default 10000)
+#   --regfile-runs N  runs of the "-regfile" and "-delregfromfile" groups (default 5)
+#   --entries N       entries of their script (default 10000)
 #
 # Under Wine, on the 64-bit build (preset win64), with one wineserver kept
 # running for the whole measurement (started persistent for the benchmark's
@@ -14,12 +14,16 @@
 #     next to two floors (bench/floor_return.cpp, bench/floor_window.cpp) and
 #     next to the system's "reg add" of the same value (bench/wine_bench.cpp);
 #   - "-regfile" with 10,000 entries next to "reg import" of the same values and
-#     the same registry calls made in one process (tests/bench/regfile_bench.cpp);
+#     the same registry calls made in one process, and "-delregfromfile" of the
+#     same script next to "reg import" of a .reg file that deletes the same
+#     values ("name"=-) and its own floor (tests/bench/regfile_bench.cpp);
 #   - "-hwid" with a pattern that matches nothing, next to the same walk of the
 #     device tree written directly against SetupAPI, in a program with the same
 #     hidden window (bench/floor_walk.cpp) and alone inside one process;
 # natively (a Release build in build/bench/native):
 #   - MatchIdentifier calls per second (bench/match_identifier_bench.cpp);
+#   - the registry script reader alone, entries per second over a registry that
+#     does nothing (bench/script_reader_bench.cpp);
 # and the size of each shipped executable, 32- and 64-bit.
 #
 # Every figure is the median of several runs with the minimum and maximum;
@@ -38,7 +42,7 @@ while [[ $# -gt 0 ]]; do
     --runs) runs=$2; shift 2 ;;
     --regfile-runs) regfile_runs=$2; shift 2 ;;
     --entries) entries=$2; shift 2 ;;
-    -h | --help) sed -n '2,28p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,31p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "$0: unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -64,10 +68,15 @@ cmake --build build/win64 -j2 --target "${win64_targets[@]}" >>"$log" 2>&1
 cmake --preset win32 >>"$log" 2>&1
 cmake --build build/win32 -j2 --target Mordelt setup >>"$log" 2>&1
 native_bench=""
+reader_bench=""
 if [[ -f mordelt/identifier_pattern.h ]]; then
   cmake --preset native -B "$work/native" -DCMAKE_BUILD_TYPE=Release >>"$log" 2>&1
   cmake --build "$work/native" -j2 --target match_identifier_bench >>"$log" 2>&1
   native_bench="$work/native/bin/match_identifier_bench"
+  if [[ -f bench/script_reader_bench.cpp ]]; then
+    cmake --build "$work/native" -j2 --target script_reader_bench >>"$log" 2>&1
+    reader_bench="$work/native/bin/script_reader_bench"
+  fi
 fi
 
 # ---------------------------------------------------------------------------
@@ -92,33 +101,47 @@ echo "bench: start-up and device walk, $runs runs each" >&2
 "$WINE64" "$bin/wine_bench.exe" "$runs" | tr -d '\r' >>"$rows"
 
 # ---------------------------------------------------------------------------
-# "-regfile": the registry commands' benchmark program, run several times.
-# Each run (one round) prints seconds for Mordelt -regfile, reg import and the
-# floor; the figures here are the median, minimum and maximum over the runs.
+# "-regfile" and "-delregfromfile": the registry commands' benchmark program,
+# run several times. Each run (one round) prints seconds for Mordelt, reg
+# import and the floor, setting and then deleting the values; the figures here
+# are the median, minimum and maximum over the runs.
 # ---------------------------------------------------------------------------
 with_commas() { sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$1"; }
-regfile_label="-regfile, $(with_commas "$entries") entries"
-import_label="reg import of the same $(with_commas "$entries") values"
+n_entries=$(with_commas "$entries")
+regfile_label="-regfile, $n_entries entries"
+import_label="reg import of the same $n_entries values"
 floor_label="floor: the same registry calls in one process"
+delete_label="-delregfromfile, $n_entries entries"
+delete_import_label="reg import deleting the same $n_entries values (\"name\"=-)"
+delete_floor_label="floor: the same deletion calls in one process"
 if [[ -f $bin/regfile_bench.exe ]]; then
-  echo "bench: -regfile with $entries entries, $regfile_runs runs" >&2
+  echo "bench: -regfile and -delregfromfile with $entries entries, $regfile_runs runs" >&2
   mkdir -p "$work/regfile"
   for ((i = 0; i < regfile_runs; i++)); do
     "$WINE64" "$bin/regfile_bench.exe" "$(to_windows "$bin/Mordelt.exe")" \
       "$(to_windows "$work/regfile")" "$entries" 1 | tr -d '\r'
   done >"$work/regfile.txt"
-  # Lines: "<label padded to 44> <seconds> s <rate> entries/s  (values found F/N, exit code C)"
-  awk -F'\t' -v entries="$entries" -v r="$regfile_label" -v i="$import_label" -v f="$floor_label" '
+  # Lines: "<label padded to 44> <seconds> s <rate> entries/s  (values found F/N, exit code C)",
+  # for the deletions "(values left L/N, ...)".
+  awk -v entries="$entries" \
+    -v lm="$regfile_label" -v lr="$import_label" -v lf="$floor_label" \
+    -v ldm="$delete_label" -v ldr="$delete_import_label" -v ldf="$delete_floor_label" '
     function label(line) { return substr(line, 1, 44) }
     function seconds(line,   rest) { rest = substr(line, 45); sub(/^ +/, "", rest); sub(/ s.*/, "", rest); return rest + 0 }
-    function complete(line) { return line ~ ("values found " entries "/" entries ",") }
+    function complete(line, key) {
+      if (key ~ /^d/) return line ~ ("values left 0/" entries ",")
+      return line ~ ("values found " entries "/" entries ",")
+    }
     {
       key = ""
       if (label($0) ~ /^Mordelt\.exe -regfile +$/) key = "m"
-      else if (label($0) ~ /^reg\.exe import/) key = "r"
-      else if (label($0) ~ /^floor:/) key = "f"
+      else if (label($0) ~ /^reg\.exe import +$/) key = "r"
+      else if (label($0) ~ /^floor: the same calls/) key = "f"
+      else if (label($0) ~ /^Mordelt\.exe -delregfromfile +$/) key = "dm"
+      else if (label($0) ~ /^reg\.exe import, deleting/) key = "dr"
+      else if (label($0) ~ /^floor: the deletion calls/) key = "df"
       if (key == "") next
-      if (!complete($0)) { bad[key] = $0; next }
+      if (!complete($0, key)) { bad[key] = $0; next }
       n[key]++; t[key, n[key]] = seconds($0)
     }
     function sort(key,   a, b, x) {
@@ -128,26 +151,32 @@ if [[ -f $bin/regfile_bench.exe ]]; then
     function median(key,   m) {
       m = n[key]; return (m % 2) ? t[key, (m + 1) / 2] : (t[key, m / 2] + t[key, m / 2 + 1]) / 2
     }
+    function have(key) { return n[key] > 0 && !(key in bad) }
     function row(key, name, comparison) {
-      if (n[key] == 0 || (key in bad)) {
-        printf "na\t%s\t%s\n", name, (key in bad) ? "not every value was set (" bad[key] ")" : "no figure"
+      if (!have(key)) {
+        printf "na\t%s\t%s\n", name, (key in bad) ? "not every value was " (key ~ /^d/ ? "deleted" : "set") " (" bad[key] ")" : "no figure"
         return
       }
       printf "row\t%s\t%d\t%.3f s\t%.3f s\t%.3f s\t%s\n", name, n[key], median(key), t[key, 1], t[key, n[key]], comparison
     }
     function rate(key) { return sprintf("%.0f entries/s", entries / median(key)) }
+    # Mordelt next to its floor and to reg import, then the two references.
+    function group(m, r, f, nm, nr, nf,   c) {
+      sort(m); sort(r); sort(f)
+      c = have(m) ? rate(m) : ""
+      if (have(m) && have(f)) c = c sprintf("; %.2f x the floor", median(m) / median(f))
+      if (have(m) && have(r)) c = c sprintf("; %.2f x reg import", median(m) / median(r))
+      row(m, nm, c)
+      row(r, nr, have(r) ? rate(r) : "")
+      row(f, nf, have(f) ? rate(f) : "")
+    }
     END {
-      sort("m"); sort("r"); sort("f")
-      have_m = n["m"] > 0 && !("m" in bad); have_r = n["r"] > 0 && !("r" in bad); have_f = n["f"] > 0 && !("f" in bad)
-      c = have_m ? rate("m") : ""
-      if (have_m && have_f) c = c sprintf("; %.2f x the floor", median("m") / median("f"))
-      if (have_m && have_r) c = c sprintf("; %.2f x reg import", median("m") / median("r"))
-      row("m", r, c)
-      row("r", i, have_r ? rate("r") : "")
-      row("f", f, have_f ? rate("f") : "")
+      group("m", "r", "f", lm, lr, lf)
+      group("dm", "dr", "df", ldm, ldr, ldf)
     }' "$work/regfile.txt" >>"$rows"
 else
-  for name in "$regfile_label" "$import_label" "$floor_label"; do
+  for name in "$regfile_label" "$import_label" "$floor_label" \
+    "$delete_label" "$delete_import_label" "$delete_floor_label"; do
     printf 'na\t%s\t%s\n' "$name" "the registry script commands are not in this build" >>"$rows"
   done
 fi
@@ -167,6 +196,10 @@ else
     "the identifier matcher is not in this build" >>"$rows"
   printf 'na\t%s\t%s\n' "native: MatchIdentifier, worst case" \
     "the identifier matcher is not in this build" >>"$rows"
+fi
+if [[ -n $reader_bench ]]; then
+  echo "bench: the registry script reader, natively" >&2
+  (cd "$work" && "$reader_bench" 9 "$entries") >>"$rows"
 fi
 
 # ---------------------------------------------------------------------------

@@ -1,7 +1,8 @@
-// Measures "-regfile" on the real registry: a generated registry script of N entries applied by
-// Mordelt.exe, the same N values imported by the system's reg.exe from a .reg file, and the
-// floor: the registry calls that Mordelt makes for each entry, run in a loop in this process.
-// Prints entries per second for each. A measurement, not a test.
+// Measures "-regfile" and "-delregfromfile" on the real registry: a generated registry script of
+// N entries (100 values to a key) applied by Mordelt.exe, next to the system's reg.exe importing
+// a .reg file that sets the same N values (or deletes them, each written "name"=-: the same work,
+// value by value), and next to the floor: the registry calls that Mordelt makes for the script,
+// run in a loop in this process. Prints entries per second for each. A measurement, not a test.
 //
 //   regfile_bench.exe MORDELT_EXE WORK_DIR [ENTRIES [ROUNDS]]
 #include <windows.h>
@@ -87,30 +88,53 @@ int CountValues(int entries) {
 
 void RemoveBenchKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBenchKey); }
 
-// The per-entry calls of Mordelt's "-regfile", in one process.
-void FloorLoop(int entries) {
+// The calls of Mordelt's "-regfile" (deleting: "-delregfromfile"), in one process: each key is
+// prepared once (create, close, open) and held for its values.
+void FloorLoop(int entries, bool deleting) {
+  HKEY key = nullptr;
+  std::string held;
   for (int entry = 0; entry < entries; ++entry) {
     const std::string path = KeyPath(entry);
-    HKEY created = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &created,
-                        nullptr) == ERROR_SUCCESS) {
-      RegCloseKey(created);
+    if (key == nullptr || path != held) {
+      if (key != nullptr) RegCloseKey(key);
+      key = nullptr;
+      HKEY created = nullptr;
+      if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &created,
+                          nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(created);
+      }
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) !=
+          ERROR_SUCCESS) {
+        key = nullptr;
+        continue;
+      }
+      held = path;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-      continue;
+    if (deleting) {
+      RegDeleteValueA(key, ValueName(entry).c_str());
+    } else {
+      const std::string data = Data(entry);
+      RegSetValueExA(key, ValueName(entry).c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(data.c_str()),
+                     static_cast<DWORD>(data.size() + 1));
     }
-    const std::string data = Data(entry);
-    RegSetValueExA(key, ValueName(entry).c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(data.size() + 1));
-    RegCloseKey(key);
   }
+  if (key != nullptr) RegCloseKey(key);
+}
+
+// Sets the N values, untimed, before each deletion is measured.
+void Populate(int entries) {
+  RemoveBenchKey();
+  FloorLoop(entries, false);
 }
 
 void Report(const char* what, int entries, double seconds, int found, long exitCode) {
   std::printf("%-44s %8.3f s %10.0f entries/s  (values found %d/%d, exit code %ld)\n", what,
               seconds, entries / seconds, found, entries, exitCode);
+}
+void ReportDeletion(const char* what, int entries, double seconds, int left, long exitCode) {
+  std::printf("%-44s %8.3f s %10.0f entries/s  (values left %d/%d, exit code %ld)\n", what, seconds,
+              entries / seconds, left, entries, exitCode);
 }
 
 }  // namespace
@@ -127,18 +151,24 @@ int main(int argc, char** argv) {
 
   std::string script;
   std::string regFile = "REGEDIT4\r\n";
+  std::string deletions = "REGEDIT4\r\n";
   for (int entry = 0; entry < entries; ++entry) {
     script += "\"" + KeyPath(entry) + "\" \"" + ValueName(entry) + "\" \"" + Data(entry) + "\"\r\n";
-    if (entry % kValuesPerKey == 0)
+    if (entry % kValuesPerKey == 0) {
       regFile += "\r\n[HKEY_LOCAL_MACHINE\\" + KeyPath(entry) + "]\r\n";
+      deletions += "\r\n[HKEY_LOCAL_MACHINE\\" + KeyPath(entry) + "]\r\n";
+    }
     std::string escaped;
     for (char c : Data(entry)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
     regFile += "\"" + ValueName(entry) + "\"=\"" + escaped + "\"\r\n";
+    deletions += "\"" + ValueName(entry) + "\"=-\r\n";
   }
   const std::string scriptPath = work + "\\bench-values.txt";
   const std::string regPath = work + "\\bench-values.reg";
+  const std::string deletionsPath = work + "\\bench-deletions.reg";
   const std::string emptyPath = work + "\\bench-empty.txt";
-  if (!WriteText(scriptPath, script) || !WriteText(regPath, regFile) || !WriteText(emptyPath, "")) {
+  if (!WriteText(scriptPath, script) || !WriteText(regPath, regFile) ||
+      !WriteText(deletionsPath, deletions) || !WriteText(emptyPath, "")) {
     std::fprintf(stderr, "cannot write the files in %s\n", work.c_str());
     return 2;
   }
@@ -156,36 +186,46 @@ int main(int argc, char** argv) {
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
   const std::string reg = std::string(system) + "\\reg.exe";
-  double best[3] = {1e9, 1e9, 1e9};
-  int found[3] = {0, 0, 0};
-  long codes[3] = {0, 0, 0};
+  // 0-2: setting (Mordelt, reg import, floor); 3-5: deleting (the same three).
+  double best[6] = {1e9, 1e9, 1e9, 1e9, 1e9, 1e9};
+  int found[6] = {0, 0, 0, 0, 0, 0};
+  long codes[6] = {0, 0, 0, 0, 0, 0};
+  auto measure = [&](int slot, void (*before)(int), auto run) {
+    before(entries);
+    const double began = Now();
+    codes[slot] = run();
+    best[slot] = std::min(best[slot], Now() - began);
+    found[slot] = CountValues(entries);
+  };
+  auto clear = [](int) { RemoveBenchKey(); };
   for (int round = 0; round < rounds; ++round) {
-    RemoveBenchKey();
-    start = Now();
-    codes[0] = RunAndWait(mordelt, "Mordelt.exe -regfile*" + scriptPath);
-    best[0] = std::min(best[0], Now() - start);
-    found[0] = CountValues(entries);
-
-    RemoveBenchKey();
-    start = Now();
-    codes[1] = RunAndWait(reg, "reg.exe import \"" + regPath + "\"");
-    best[1] = std::min(best[1], Now() - start);
-    found[1] = CountValues(entries);
-
-    RemoveBenchKey();
-    start = Now();
-    FloorLoop(entries);
-    best[2] = std::min(best[2], Now() - start);
-    found[2] = CountValues(entries);
+    measure(0, clear, [&] { return RunAndWait(mordelt, "Mordelt.exe -regfile*" + scriptPath); });
+    measure(1, clear, [&] { return RunAndWait(reg, "reg.exe import \"" + regPath + "\""); });
+    measure(2, clear, [&] {
+      FloorLoop(entries, false);
+      return 0L;
+    });
+    measure(3, Populate,
+            [&] { return RunAndWait(mordelt, "Mordelt.exe -delregfromfile*" + scriptPath); });
+    measure(4, Populate,
+            [&] { return RunAndWait(reg, "reg.exe import \"" + deletionsPath + "\""); });
+    measure(5, Populate, [&] {
+      FloorLoop(entries, true);
+      return 0L;
+    });
   }
   std::printf("best of %d rounds:\n", rounds);
   Report("Mordelt.exe -regfile", entries, best[0], found[0], codes[0]);
   Report("reg.exe import", entries, best[1], found[1], codes[1]);
   Report("floor: the same calls in one process", entries, best[2], found[2], 0);
+  ReportDeletion("Mordelt.exe -delregfromfile", entries, best[3], found[3], codes[3]);
+  ReportDeletion("reg.exe import, deleting (\"name\"=-)", entries, best[4], found[4], codes[4]);
+  ReportDeletion("floor: the deletion calls in one process", entries, best[5], found[5], 0);
 
   RemoveBenchKey();
   DeleteFileA(scriptPath.c_str());
   DeleteFileA(regPath.c_str());
+  DeleteFileA(deletionsPath.c_str());
   DeleteFileA(emptyPath.c_str());
   return 0;
 }

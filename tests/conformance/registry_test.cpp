@@ -200,6 +200,24 @@ CONFORMANCE_TEST(RegistryScriptVerbPrefixes) {
   CHECK(!ValueExists(kBase, "N"));
 }
 
+// Entries one after another under one key, its name written in other cases, then another key.
+CONFORMANCE_TEST(RegistryScriptEntriesUnderOneKeyInAnyCase) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string file = dir.File("case.txt");
+  REQUIRE(
+      WriteFileBytes(file, Script("\"@\\Tool\" \"A\" \"1\"\n\"@\\TOOL\" \"B\" \"2\"\n"
+                                  "\"@\\tool\\Options\" \"C\" \"3\"\n\"@\\tOOL\" \"D\" \"4\"\n")));
+  CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 0, "");
+  CheckString(CONFORMANCE_HERE, kBase + "\\Tool", "A", "1");
+  CheckString(CONFORMANCE_HERE, kBase + "\\Tool", "B", "2");
+  CheckString(CONFORMANCE_HERE, kBase + "\\Tool\\Options", "C", "3");
+  CheckString(CONFORMANCE_HERE, kBase + "\\Tool", "D", "4");
+  CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 0, "");
+  for (const char* name : {"A", "B", "D"}) CHECK(!ValueExists(kBase + "\\Tool", name));
+  CHECK(!ValueExists(kBase + "\\Tool\\Options", "C"));
+}
+
 CONFORMANCE_TEST(RegistryScriptDeleteModeStopsAtTheFirstMissingValue) {
   ScopedTestKey scope;
   TempDir dir;

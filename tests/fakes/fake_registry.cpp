@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::int32_t kErrorInvalidHandle = 6;
 constexpr std::int32_t kErrorBadPathname = 161;
-constexpr std::int32_t kErrorKeyDeleted = 1018;
 
 std::string Fold(const std::string& name) {
   std::string folded = name;
@@ -45,6 +44,7 @@ std::string Bytes(const unsigned char* data, std::uint32_t size) {
 
 struct FakeRegistry::Key {
   std::string name;                                                     // as created
+  std::uint64_t serial = 0;                                             // 0: the root
   std::map<std::string, std::unique_ptr<Key>> subkeys;                  // by folded name
   std::map<std::string, std::pair<std::string, RegistryValue>> values;  // folded -> (name, value)
 };
@@ -90,6 +90,7 @@ FakeRegistry::Key* FakeRegistry::Create(const std::vector<std::string>& path) {
     if (!child) {
       child = std::make_unique<Key>();
       child->name = part;
+      child->serial = nextSerial_++;
     }
     key = child.get();
   }
@@ -116,13 +117,17 @@ FakeRegistry::Key* FakeRegistry::Resolve(platform::KeyHandle key, std::vector<st
   }
   *path = found->second.path;
   Key* resolved = Find(*path);
-  if (resolved == nullptr) *error = kErrorKeyDeleted;
+  if (resolved == nullptr || resolved->serial != found->second.serial) {
+    *error = platform::kErrorKeyDeleted;
+    return nullptr;
+  }
   return resolved;
 }
 
 platform::KeyHandle FakeRegistry::NewHandle(std::vector<std::string> path, std::uint32_t access) {
   const std::uintptr_t value = nextHandle_++ << 4;
-  handles_[value] = Handle{std::move(path), access};
+  const std::uint64_t serial = Find(path)->serial;
+  handles_[value] = Handle{std::move(path), access, serial};
   return reinterpret_cast<platform::KeyHandle>(value);
 }
 
@@ -164,6 +169,7 @@ bool FakeRegistry::Denied(const std::vector<std::string>& wanted,
 std::int32_t FakeRegistry::RegCreateKeyExA(platform::KeyHandle root, const char* subKey,
                                            std::uint32_t options, std::uint32_t access,
                                            platform::KeyHandle* result) {
+  BeforeCall("RegCreateKeyExA");
   *result = nullptr;
   const auto fault =
       log_.Record("RegCreateKeyExA", OpeningArguments(root, subKey, options, access));
@@ -180,6 +186,7 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::KeyHandle root, const char*
 std::int32_t FakeRegistry::RegOpenKeyExA(platform::KeyHandle root, const char* subKey,
                                          std::uint32_t options, std::uint32_t access,
                                          platform::KeyHandle* result) {
+  BeforeCall("RegOpenKeyExA");
   *result = nullptr;
   const auto fault = log_.Record("RegOpenKeyExA", OpeningArguments(root, subKey, options, access));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
@@ -197,6 +204,7 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::KeyHandle root, const char* s
 std::int32_t FakeRegistry::RegSetValueExA(platform::KeyHandle key, const char* valueName,
                                           std::uint32_t type, const unsigned char* data,
                                           std::uint32_t size) {
+  BeforeCall("RegSetValueExA");
   const auto fault = log_.Record(
       "RegSetValueExA", Describe(key) + ", " + Quote(valueName) + ", type " + std::to_string(type) +
                             ", data " + Bytes(data, size) + ", size " + std::to_string(size));
@@ -211,6 +219,7 @@ std::int32_t FakeRegistry::RegSetValueExA(platform::KeyHandle key, const char* v
 }
 
 std::int32_t FakeRegistry::RegDeleteKeyA(platform::KeyHandle key, const char* subKey) {
+  BeforeCall("RegDeleteKeyA");
   const auto fault = log_.Record("RegDeleteKeyA", Describe(key) + ", " + Quote(subKey));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::vector<std::string> path;
@@ -227,6 +236,7 @@ std::int32_t FakeRegistry::RegDeleteKeyA(platform::KeyHandle key, const char* su
 }
 
 std::int32_t FakeRegistry::RegDeleteValueA(platform::KeyHandle key, const char* valueName) {
+  BeforeCall("RegDeleteValueA");
   const auto fault = log_.Record("RegDeleteValueA", Describe(key) + ", " + Quote(valueName));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorAccessDenied));
   std::int32_t error = 0;
@@ -239,6 +249,7 @@ std::int32_t FakeRegistry::RegDeleteValueA(platform::KeyHandle key, const char* 
 }
 
 std::int32_t FakeRegistry::RegCloseKey(platform::KeyHandle key) {
+  BeforeCall("RegCloseKey");
   const auto fault = log_.Record("RegCloseKey", Describe(key));
   const std::size_t closed = handles_.erase(reinterpret_cast<std::uintptr_t>(key));
   if (fault) return static_cast<std::int32_t>(FaultOr(*fault, kErrorInvalidHandle));
@@ -314,5 +325,22 @@ std::string FakeRegistry::Dump() const {
 void FakeRegistry::DenyCreate(const std::string& path) { denyCreate_.push_back(Split(path)); }
 
 void FakeRegistry::DenySetValue(const std::string& path) { denySetValue_.push_back(Split(path)); }
+
+void FakeRegistry::DeleteKeyBefore(const std::string& call, int occurrence,
+                                   const std::string& path) {
+  deletions_.push_back(Deletion{call, occurrence, Split(path)});
+}
+
+void FakeRegistry::BeforeCall(const std::string& call) {
+  const int occurrence = callsMade_[call]++;
+  for (const Deletion& deletion : deletions_) {
+    if (deletion.call != call || deletion.occurrence != occurrence || deletion.path.empty()) {
+      continue;
+    }
+    std::vector<std::string> parent = deletion.path;
+    parent.pop_back();
+    if (Key* above = Find(parent)) above->subkeys.erase(Fold(deletion.path.back()));
+  }
+}
 
 }  // namespace fakes

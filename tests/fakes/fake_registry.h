@@ -32,7 +32,8 @@ struct RegistryValue {
 // - RegSetValueExA and RegDeleteValueA need KEY_SET_VALUE on the handle (5 otherwise);
 //   RegSetValueExA replaces a value whatever its type; RegDeleteValueA gives 2 for a missing value.
 // - RegDeleteKeyA deletes the subkey (a relative path) only when it has no subkeys (5 otherwise),
-//   2 when it is missing. A handle to a deleted key gives ERROR_KEY_DELETED (1018).
+//   2 when it is missing. A handle to a deleted key gives ERROR_KEY_DELETED (1018), even when a
+//   key of the same path was created again since.
 // - Every call is recorded in the CallLog with its exact parameters (formats below) and fails
 //   with the planned error when the log says so: a failed create or open hands out no handle, a
 //   failed set or delete changes nothing, and a failed RegCloseKey still closes the handle. The
@@ -84,6 +85,10 @@ class FakeRegistry final : public platform::Registry {
   void DenyCreate(const std::string& path);
   // RegOpenKeyExA on this key with KEY_SET_VALUE in the mask answers ERROR_ACCESS_DENIED.
   void DenySetValue(const std::string& path);
+  // Someone else deletes the key `path` with everything below it right before the
+  // `occurrence`-th (0-based) registry call named `call`. Handles opened before stand for the
+  // deleted key, even once the key is created again.
+  void DeleteKeyBefore(const std::string& call, int occurrence, const std::string& path);
 
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
 
@@ -92,6 +97,12 @@ class FakeRegistry final : public platform::Registry {
   struct Handle {
     std::vector<std::string> path;  // components below the root
     std::uint32_t access;
+    std::uint64_t serial;  // of the key opened: a key created again at the path is another
+  };
+  struct Deletion {
+    std::string call;
+    int occurrence;
+    std::vector<std::string> path;
   };
 
   std::vector<std::string> Split(const std::string& path) const;
@@ -110,6 +121,8 @@ class FakeRegistry final : public platform::Registry {
   // The key behind a handle opened with KEY_SET_VALUE (or a root); null and an error otherwise.
   Key* WritableKey(platform::KeyHandle key, std::int32_t* error) const;
   platform::KeyHandle NewHandle(std::vector<std::string> path, std::uint32_t access);
+  // Carries out the deletions planned for this call.
+  void BeforeCall(const std::string& call);
   bool Denied(const std::vector<std::string>& wanted,
               const std::vector<std::vector<std::string>>& list) const;
 
@@ -120,6 +133,9 @@ class FakeRegistry final : public platform::Registry {
   std::uintptr_t nextHandle_ = 1;
   std::vector<std::vector<std::string>> denyCreate_;
   std::vector<std::vector<std::string>> denySetValue_;
+  std::vector<Deletion> deletions_;
+  std::map<std::string, int> callsMade_;  // by name, for the planned deletions
+  std::uint64_t nextSerial_ = 1;
 };
 
 }  // namespace fakes

@@ -395,6 +395,82 @@ TEST_F(ScriptTest, LeadByteAtTheEndOfALineStaysOneByte) {
   EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "V\x95");
 }
 
+// ---- the key kept open from one entry to the next ----
+
+TEST_F(ScriptTest, KeyIsKeptOnlyWhileTheEntriesSurelyNameTheSameKey) {
+  struct Row {
+    const char* first;
+    const char* second;
+    bool shiftJis;
+    std::size_t preparations;
+  };
+  const std::string kLong = "S\\" + std::string(1100, 'k');
+  const Row rows[] = {
+      {"S\\Key", "S\\Key", false, 1},
+      {"SOFTWARE\\Key", "software\\kEY", false, 1},  // the registry ignores ASCII case
+      {"S\\Key", "S\\Key\\Sub", false, 2},
+      {"S\\Key\\Sub", "S\\Key", false, 2},
+      {"S\\Key", "S\\Key\\", false, 2},            // perhaps the same key: prepared afresh
+      {"S\\\xC9t\xE9", "S\\\xE9t\xE9", false, 2},  // case beyond ASCII: prepared afresh
+      {"S\\\x83\x41", "S\\\x83\x61", true, 2},     // the trail bytes differ, not their case
+      {"S\\\x83\x41", "S\\\x83\x41", true, 1},
+      {kLong.c_str(), kLong.c_str(), false, 2},  // too long to keep
+  };
+  for (const Row& row : rows) {
+    fakes::FakePlatform fresh;
+    if (row.shiftJis) fresh.codePage.UseShiftJis();
+    fresh.files.AddFile(
+        "f", "\"" + std::string(row.first) + "\" \"N\" \"1\" \"" + row.second + "\" \"M\" \"2\"\n");
+    EXPECT_EQ(mordelt::SetValuesFromScriptFile(fresh.platform, "f"), 0) << row.second;
+    EXPECT_EQ(fresh.log.Count("RegCreateKeyExA"), row.preparations) << row.second;
+    EXPECT_EQ(fresh.log.Count("RegOpenKeyExA"), row.preparations) << row.second;
+    EXPECT_EQ(fresh.registry.StringValue(row.first, "N"), "1") << row.second;
+    EXPECT_EQ(fresh.registry.StringValue(row.second, "M"), "2") << row.second;
+    EXPECT_EQ(fresh.OpenHandles(), 0) << row.second;
+  }
+}
+
+TEST_F(ScriptTest, KeyDeletedWhileHeldIsPreparedAgainOncePerEntry) {
+  const char kThree[] = "\"S\\A\" \"N1\" \"1\" \"S\\A\" \"N2\" \"2\"\n\"S\\A\" \"N3\" \"3\"\n";
+  struct Row {
+    const char* what;
+    ScriptMode mode;
+    std::vector<int> deletedBefore;  // value calls before which someone deletes S\A
+    int result;
+    const char* output;
+    const char* left;  // the values of S\A afterwards; "-": no key
+  };
+  const char kNotFound[] = "Error: the number of error is 2";
+  const Row rows[] = {
+      {"deleted", ScriptMode::SetValues, {1}, 0, "", "N2 N3"},
+      {"deleted before two entries", ScriptMode::SetValues, {1, 3}, 0, "", "N3"},
+      {"deleted again before the second try", ScriptMode::SetValues, {1, 2}, 5, "", "-"},
+      {"deleted, values to remove", ScriptMode::DeleteValues, {1}, 6, kNotFound, ""},
+  };
+  for (const Row& row : rows) {
+    fakes::FakePlatform fresh;
+    fresh.files.AddFile("f", kThree);
+    const bool setting = row.mode == ScriptMode::SetValues;
+    if (!setting) {
+      for (const char* name : {"N1", "N2", "N3"}) fresh.registry.PutString("S\\A", name, "x");
+    }
+    for (int before : row.deletedBefore) {
+      fresh.registry.DeleteKeyBefore(setting ? "RegSetValueExA" : "RegDeleteValueA", before,
+                                     "S\\A");
+    }
+    const int result = setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
+                               : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
+    EXPECT_EQ(result, row.result) << row.what;
+    EXPECT_EQ(fresh.console.output, row.output) << row.what;
+    std::string left = fresh.registry.KeyExists("S\\A") ? "" : "-";
+    for (const char* name : {"N1", "N2", "N3"}) {
+      if (fresh.registry.Value("S\\A", name)) left += (left.empty() ? "" : " ") + std::string(name);
+    }
+    EXPECT_EQ(left, row.left) << row.what;
+    EXPECT_EQ(fresh.OpenHandles(), 0) << row.what;
+  }
+}
+
 // ---- failures: memory and every call in turn ----
 
 TEST_F(ScriptTest, MemoryFailureStopsTheScriptWithTheFailureCodeOfTheMode) {

@@ -84,6 +84,7 @@ class StdioFiles final : public platform::Files {
   platform::FindHandle FindFirstFileA(const char*, platform::FindData*) override {
     return platform::InvalidFindHandle();
   }
+  bool FindNextFileA(platform::FindHandle, platform::FindData*) override { return false; }
   bool FindClose(platform::FindHandle) override { return false; }
 };
 

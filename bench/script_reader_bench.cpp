@@ -1,5 +1,5 @@
 // Measures the registry script reader alone, natively: a script of N entries (100 values to a
-// key, as tests/bench/regfile_bench.cpp writes it) read from a real file through the C runtime
+// key, as bench/regfile_bench.cpp writes it) read from a real file through the C runtime
 // and applied to a registry that does nothing, in both modes. Entries per second, next to the
 // rate of the real registry calls (the -regfile rows) it shows what reading costs. A
 // measurement, not a test.

@@ -5,10 +5,11 @@
 
 namespace common {
 
-void RegisterMainWindowClass(platform::WindowSystem& windows, platform::InstanceHandle instance,
-                             const char* className) {
+void RegisterMainWindowClass(platform::WindowSystem& windows, platform::WindowProcedure procedure,
+                             platform::InstanceHandle instance, const char* className) {
   platform::WindowClass windowClass;
   windowClass.style = platform::kClassStyleRedraw;
+  windowClass.procedure = procedure;
   windowClass.classExtra = 0;
   windowClass.windowExtra = 0;
   windowClass.instance = instance;
@@ -53,7 +54,7 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
 
   platform.windows.LoadStringA(instance, IDS_APP_TITLE, state.title, kShellBufferSize);
   platform.windows.LoadStringA(instance, IDC_MAIN_CLASS, state.className, kShellBufferSize);
-  RegisterMainWindowClass(platform.windows, instance, state.className);
+  RegisterMainWindowClass(platform.windows, state.windowProcedure, instance, state.className);
   // No command uses the window; when it cannot be created the command runs all the same.
   CreateMainWindow(platform.windows, state, instance, showState);
   platform.windows.LoadAcceleratorsA(instance, IDR_ACCELERATORS);

@@ -24,15 +24,17 @@ constexpr int kShellBufferSize = 100;
 
 // What the shell keeps for the whole run.
 struct ShellState {
+  platform::WindowProcedure windowProcedure = nullptr;  // the main window's procedure
   platform::InstanceHandle instance = nullptr;
   char title[kShellBufferSize] = {};
   char className[kShellBufferSize] = {};
 };
 
-// Registers the main window class: redraw styles, the program's icons 107 and 108, the arrow
-// cursor, the window colour, menu 109 and the class name. The outcome is not examined.
-void RegisterMainWindowClass(platform::WindowSystem& windows, platform::InstanceHandle instance,
-                             const char* className);
+// Registers the main window class: redraw styles, the window procedure, the program's icons 107
+// and 108, the arrow cursor, the window colour, menu 109 and the class name. The outcome is not
+// examined.
+void RegisterMainWindowClass(platform::WindowSystem& windows, platform::WindowProcedure procedure,
+                             platform::InstanceHandle instance, const char* className);
 
 // Stores the instance, creates the main window (overlapped style, never visible), hides it and
 // updates it once. Returns false when no window was created.

@@ -13,29 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/device_tree.h"
 #include "fuzz/fuzz_support.h"
 #include "mordelt/device_query.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/unit/identifier_reference.h"
 
-namespace {
-
-std::string ShortText(FuzzedDataProvider& input, std::size_t most) {
-  return std::string(input.ConsumeRandomLengthString(most).c_str());
-}
-
-// The identifiers a list property gives the query: the strings up to the first empty one.
-std::vector<std::string> Identifiers(const std::optional<fakes::FakeProperty>& property) {
-  std::vector<std::string> identifiers;
-  if (!property) return identifiers;
-  const std::string bytes = property->bytes + std::string(2, '\0');
-  for (std::size_t at = 0; bytes[at] != '\0'; at += std::strlen(bytes.c_str() + at) + 1) {
-    identifiers.push_back(bytes.c_str() + at);
-  }
-  return identifiers;
-}
-
-}  // namespace
+using fuzzing::AnyMatches;
+using fuzzing::ShortText;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
@@ -47,22 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake.devices.classes.push_back(
         {ShortText(input, 12), fakes::MakeGuid(input.ConsumeIntegralInRange<std::uint32_t>(1, 3))});
   }
-  const int devices = input.ConsumeIntegralInRange<int>(0, 4);
-  for (int i = 0; i < devices; ++i) {
-    fakes::FakeDevice device;
-    device.instanceId = ShortText(input, 48);
-    device.classGuid = fakes::MakeGuid(input.ConsumeIntegralInRange<std::uint32_t>(1, 3));
-    device.present = input.ConsumeBool();
-    for (std::optional<fakes::FakeProperty>* list : {&device.hardwareIds, &device.compatibleIds}) {
-      if (!input.ConsumeBool()) continue;
-      std::vector<std::string> strings;
-      const int count = input.ConsumeIntegralInRange<int>(0, 3);
-      for (int s = 0; s < count; ++s) strings.push_back(ShortText(input, 48));
-      *list = fakes::MultiSz(strings);
-    }
-    fake.devices.Add(device);
-  }
-  fake.devices.deviceIdWritesNothing = input.ConsumeBool();
+  fuzzing::AddDevices(input, fake.devices);
   if (input.ConsumeBool()) fuzzing::PlanFaults(input, fake.log, 3, 120, true);
 
   // The arguments, each in a block of exactly its size.
@@ -108,12 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const std::string& text : texts) {
       const reference::Pattern pattern = reference::Parse(fake.codePage, text);
-      for (const std::string& id : Identifiers(device.hardwareIds)) {
-        found = found || reference::Match(fake.codePage, id, pattern);
-      }
-      for (const std::string& id : Identifiers(device.compatibleIds)) {
-        found = found || reference::Match(fake.codePage, id, pattern);
-      }
+      found = found || AnyMatches(fake.codePage, device.hardwareIds, pattern) ||
+              AnyMatches(fake.codePage, device.compatibleIds, pattern);
     }
     if (found) break;
   }

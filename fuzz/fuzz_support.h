@@ -14,6 +14,7 @@
 #include "common/multibyte.h"
 #include "platform/code_page.h"
 #include "tests/fakes/call_log.h"
+#include "tests/unit/identifier_reference.h"
 
 namespace fuzzing {
 
@@ -54,17 +55,7 @@ inline void PlanFaults(FuzzedDataProvider& input, fakes::CallLog& log, int maxFa
 }
 
 // The characters of a text: one byte, or a lead byte of the code page with the byte after it.
-inline std::vector<std::string> Characters(const platform::CodePage& codePage,
-                                           const std::string& text) {
-  std::vector<std::string> chars;
-  for (std::size_t i = 0; i < text.size();) {
-    const bool pair =
-        codePage.IsDBCSLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
-    chars.push_back(text.substr(i, pair ? 2 : 1));
-    i += pair ? 2 : 1;
-  }
-  return chars;
-}
+using reference::Characters;
 
 inline bool IsBlank(const std::string& c) {
   return c.size() == 1 && (c[0] == ' ' || (c[0] >= '\t' && c[0] <= '\r'));

@@ -18,20 +18,17 @@
 #include <vector>
 
 #include "common/app_shell.h"
+#include "fuzz/device_tree.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/recording_registry.h"
 #include "mordelt/dispatcher.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/unit/identifier_reference.h"
+#include "tests/unit/mordelt_usage.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage:Mordelt.exe  -int [OPTION]\n"
-    "-int - if regestry val is  integer:\n"
-    "Options:\n"
-    " -add <path in registry> <key's name> <value>\n"
-    " -delete <path in registry> <key's name> \n";
+using testing_support::kMordeltUsage;
 
 struct VerbRule {
   const char* name;
@@ -62,51 +59,8 @@ const VerbRule* FindRule(const std::string& entry) {
   return nullptr;
 }
 
-std::string ShortText(FuzzedDataProvider& input, std::size_t most) {
-  return std::string(input.ConsumeRandomLengthString(most).c_str());
-}
-
-std::vector<std::string> IdentifierList(FuzzedDataProvider& input) {
-  std::vector<std::string> list;
-  const int count = input.ConsumeIntegralInRange<int>(0, 3);
-  for (int i = 0; i < count; ++i) list.push_back(ShortText(input, 64));
-  return list;
-}
-
-// An identifier-list property: usually REG_MULTI_SZ, sometimes one REG_SZ string, sometimes
-// larger than the 8192 bytes a first read offers.
-std::optional<fakes::FakeProperty> MakeProperty(FuzzedDataProvider& input,
-                                                const std::vector<std::string>& strings) {
-  switch (input.ConsumeIntegralInRange<int>(0, 4)) {
-    case 0:
-      return std::nullopt;
-    case 1: {
-      std::vector<std::string> large = strings;
-      large.insert(large.begin(), std::string(9000, 'x'));
-      return fakes::MultiSz(large);
-    }
-    case 2:
-      return fakes::RawProperty(1, (strings.empty() ? std::string() : strings[0]) + '\0');
-    case 3:
-      return fakes::RawProperty(1, std::string(9000, 'y') + '\0');
-    default:
-      return fakes::MultiSz(strings);
-  }
-}
-
-// Whether an identifier of a list property matches, as the query reads it: a value that fits in
-// 8192 bytes, or a larger REG_MULTI_SZ, with two NULs after it, cut into strings up to the first
-// empty one; a larger value of another type counts as no list.
-bool AnyMatches(const platform::CodePage& codePage, const std::optional<fakes::FakeProperty>& ids,
-                const reference::Pattern& pattern) {
-  if (!ids) return false;
-  if (ids->bytes.size() > 8192 && ids->type != 7) return false;
-  const std::string bytes = ids->bytes + std::string(2, '\0');
-  for (std::size_t at = 0; bytes[at] != '\0'; at += std::strlen(bytes.c_str() + at) + 1) {
-    if (reference::Match(codePage, std::string(bytes.c_str() + at), pattern)) return true;
-  }
-  return false;
-}
+using fuzzing::AnyMatches;
+using fuzzing::ShortText;
 
 }  // namespace
 
@@ -114,8 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   fakes::FakePlatform fake;
   fuzzing::RecordingRegistry registry(fake.registry);
-  platform::Platform platform{fake.memory, fake.console, fake.codePage,  fake.windows,
-                              registry,    fake.files,   fake.processes, fake.devices};
+  const platform::Platform platform = fuzzing::RecordedPlatform(fake, registry);
   if (input.ConsumeBool()) fake.codePage.UseShiftJis();
 
   // The registry.
@@ -146,17 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fake.files.AddFile(name, input.ConsumeRandomLengthString(1024), attributes);
   }
   // The device tree.
-  const int devices = input.ConsumeIntegralInRange<int>(0, 4);
-  for (int i = 0; i < devices; ++i) {
-    fakes::FakeDevice device;
-    device.instanceId = ShortText(input, 64);
-    device.classGuid = fakes::MakeGuid(input.ConsumeIntegralInRange<std::uint32_t>(1, 3));
-    device.present = input.ConsumeBool();
-    device.hardwareIds = MakeProperty(input, IdentifierList(input));
-    device.compatibleIds = MakeProperty(input, IdentifierList(input));
-    fake.devices.Add(device);
-  }
-  fake.devices.deviceIdWritesNothing = input.ConsumeBool();
+  fuzzing::AddDevices(input, fake.devices);
   if (input.ConsumeBool()) fuzzing::PlanFaults(input, fake.log, 3, 160, true);
   const std::string commandLine(input.ConsumeRemainingBytesAsString().c_str());
 
@@ -199,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const VerbRule* rule = FindRule(entries[0]);
   if (entries.size() > 5 || rule == nullptr || entries.size() - 1 < rule->required) {
-    fuzzing::Require(exited && result.exitCode == 1 && output == kUsage,
+    fuzzing::Require(exited && result.exitCode == 1 && output == kMordeltUsage,
                      "usage text and 1 expected, got " + std::to_string(result.exitCode));
     return 0;
   }

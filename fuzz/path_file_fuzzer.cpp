@@ -65,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   fakes::FakePlatform fake;
   fuzzing::RecordingRegistry registry(fake.registry);
-  platform::Platform platform{fake.memory, fake.console, fake.codePage,  fake.windows,
-                              registry,    fake.files,   fake.processes, fake.devices};
+  const platform::Platform platform = fuzzing::RecordedPlatform(fake, registry);
   if (input.ConsumeBool()) fake.codePage.UseShiftJis();
   const bool present = input.ConsumeBool();
   if (input.ConsumeBool()) fuzzing::PlanFaults(input, fake.log, 2, 24, true);

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/registry.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_registry.h"
 
 namespace fuzzing {
@@ -89,6 +91,12 @@ class RecordingRegistry final : public platform::Registry {
   fakes::FakeRegistry& registry_;
   std::map<platform::KeyHandle, std::string> paths_;  // of every key opened
 };
+
+// The fakes, with the registry's calls recorded by `registry`.
+inline platform::Platform RecordedPlatform(fakes::FakePlatform& fake, RecordingRegistry& registry) {
+  return {fake.memory, fake.console, fake.codePage,  fake.windows,
+          registry,    fake.files,   fake.processes, fake.devices};
+}
 
 // The text DeleteRegistryValue writes when the removal itself fails.
 inline std::string DeleteErrorText(std::int32_t error) {

@@ -12,6 +12,9 @@ struct WindowTag;
 using WindowHandle = WindowTag*;
 struct AcceleratorsTag;
 using AcceleratorsHandle = AcceleratorsTag*;
+// A window procedure (WNDPROC), held as a function pointer of no particular type: the window
+// system calls it with its own calling convention.
+using WindowProcedure = void (*)();
 
 constexpr std::uint32_t kClassStyleRedraw = 0x0003;         // CS_HREDRAW | CS_VREDRAW
 constexpr std::uint32_t kOverlappedWindow = 0x00CF0000u;    // WS_OVERLAPPEDWINDOW
@@ -20,10 +23,10 @@ constexpr int kColorWindowBrush = 6;                        // COLOR_WINDOW + 1
 constexpr unsigned kArrowCursor = 32512;                    // IDC_ARROW
 constexpr int kShowHide = 0;                                // SW_HIDE
 
-// The main window class (WNDCLASSEXA), with resources named by their ids. The window procedure
-// is the program's main window procedure.
+// The main window class (WNDCLASSEXA), with resources named by their ids.
 struct WindowClass {
   std::uint32_t style = 0;
+  WindowProcedure procedure = nullptr;
   int classExtra = 0;
   int windowExtra = 0;
   InstanceHandle instance = nullptr;

@@ -23,7 +23,7 @@ rounds="${3:-3}"
 bench="$build/bench"
 mkdir -p "$bench/work"
 x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -Werror -static \
-  -o "$bench/regfile_bench.exe" "$root/tests/bench/regfile_bench.cpp" -ladvapi32
+  -o "$bench/regfile_bench.exe" "$root/bench/regfile_bench.cpp" -ladvapi32
 
 export WINEPREFIX="$bench/wineprefix"
 bash "$root/scripts/wine-prefix.sh" "$WINEPREFIX" >&2

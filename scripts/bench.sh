@@ -16,7 +16,7 @@
 #   - "-regfile" with 10,000 entries next to "reg import" of the same values and
 #     the same registry calls made in one process, and "-delregfromfile" of the
 #     same script next to "reg import" of a .reg file that deletes the same
-#     values ("name"=-) and its own floor (tests/bench/regfile_bench.cpp);
+#     values ("name"=-) and its own floor (bench/regfile_bench.cpp);
 #   - "-hwid" with a pattern that matches nothing, next to the same walk of the
 #     device tree written directly against SetupAPI, in a program with the same
 #     hidden window (bench/floor_walk.cpp) and alone inside one process;
@@ -60,24 +60,14 @@ started=$SECONDS
 # ---------------------------------------------------------------------------
 echo "bench: building (log in $log)" >&2
 cmake --preset win64 >>"$log" 2>&1
-win64_targets=(Mordelt setup floor_return floor_window floor_walk wine_bench)
-if [[ -f tests/bench/regfile_bench.cpp ]]; then
-  win64_targets+=(regfile_bench)
-fi
-cmake --build build/win64 -j2 --target "${win64_targets[@]}" >>"$log" 2>&1
+cmake --build build/win64 -j2 \
+  --target Mordelt setup floor_return floor_window floor_walk wine_bench regfile_bench >>"$log" 2>&1
 cmake --preset win32 >>"$log" 2>&1
 cmake --build build/win32 -j2 --target Mordelt setup >>"$log" 2>&1
-native_bench=""
-reader_bench=""
-if [[ -f mordelt/identifier_pattern.h ]]; then
-  cmake --preset native -B "$work/native" -DCMAKE_BUILD_TYPE=Release >>"$log" 2>&1
-  cmake --build "$work/native" -j2 --target match_identifier_bench >>"$log" 2>&1
-  native_bench="$work/native/bin/match_identifier_bench"
-  if [[ -f bench/script_reader_bench.cpp ]]; then
-    cmake --build "$work/native" -j2 --target script_reader_bench >>"$log" 2>&1
-    reader_bench="$work/native/bin/script_reader_bench"
-  fi
-fi
+cmake --preset native -B "$work/native" -DCMAKE_BUILD_TYPE=Release >>"$log" 2>&1
+cmake --build "$work/native" -j2 --target match_identifier_bench script_reader_bench >>"$log" 2>&1
+native_bench="$work/native/bin/match_identifier_bench"
+reader_bench="$work/native/bin/script_reader_bench"
 
 # ---------------------------------------------------------------------------
 # Wine: one prefix, one wineserver for the whole measurement.

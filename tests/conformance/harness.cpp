@@ -224,6 +224,15 @@ std::string TestProgramDir() {
   return slash == std::string::npos ? std::string(".") : full.substr(0, slash);
 }
 
+std::string ConsoleText(const std::string& text) {
+  std::string written;
+  for (const char c : text) {
+    if (c == '\n') written += '\r';
+    written += c;
+  }
+  return written;
+}
+
 std::string MordeltExe() {
   std::string path = GetEnv("MORDELT_EXE");
   return path.empty() ? TestProgramDir() + "\\Mordelt.exe" : path;
@@ -282,23 +291,28 @@ bool SetStringValue(const std::string& path, const std::string& name, const std:
   return status == ERROR_SUCCESS;
 }
 
-bool ReadValue(const std::string& path, const std::string& name, DWORD* type, std::string* data) {
+bool ReadRawValue(const std::string& path, const std::string& name, DWORD* type,
+                  std::string* bytes) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return false;
   }
-  DWORD value_type = 0;
   DWORD size = 0;
-  LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &value_type, nullptr, &size);
-  std::string bytes;
+  LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
+  bytes->assign(size, '\0');
   if (status == ERROR_SUCCESS && size > 0) {
-    bytes.resize(size);
-    status = RegQueryValueExA(key, name.c_str(), nullptr, &value_type,
-                              reinterpret_cast<BYTE*>(&bytes[0]), &size);
-    bytes.resize(size);
+    status = RegQueryValueExA(key, name.c_str(), nullptr, type,
+                              reinterpret_cast<BYTE*>(&(*bytes)[0]), &size);
+    bytes->resize(size);
   }
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return false;
+  return status == ERROR_SUCCESS;
+}
+
+bool ReadValue(const std::string& path, const std::string& name, DWORD* type, std::string* data) {
+  DWORD value_type = 0;
+  std::string bytes;
+  if (!ReadRawValue(path, name, &value_type, &bytes)) return false;
   if (type != nullptr) *type = value_type;
   if (data != nullptr) {
     // String values: drop the terminating NUL that the registry keeps.

@@ -155,6 +155,9 @@ RunResult Run(const std::string& exe, const std::string& command_line_text,
 RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
                  const RunOptions& options = RunOptions());
 
+// A text as a program writes it to a pipe or a file through the C runtime: a CR before every LF.
+std::string ConsoleText(const std::string& text);
+
 // Paths of the programs under test (MORDELT_EXE / SETUP_EXE, or beside this
 // program).
 std::string MordeltExe();
@@ -185,7 +188,12 @@ bool KeyExists(const std::string& path);
 bool CreateKey(const std::string& path);
 bool DeleteKeyTree(const std::string& path);  // true also when it was absent
 bool SetStringValue(const std::string& path, const std::string& name, const std::string& data);
-// Reads a value; false when the key or value does not exist.
+// Reads a value as the registry holds it, a string's terminating zero included; false when the
+// key or value does not exist.
+bool ReadRawValue(const std::string& path, const std::string& name, DWORD* type,
+                  std::string* bytes);
+// Reads a value, a string without its terminating zero; false when the key or value does not
+// exist.
 bool ReadValue(const std::string& path, const std::string& name, DWORD* type, std::string* data);
 bool ValueExists(const std::string& path, const std::string& name);
 

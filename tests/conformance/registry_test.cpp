@@ -12,25 +12,6 @@ namespace {
 
 const std::string kBase = kTestKey;
 
-// The value as the registry holds it, terminating zero included; false when it is missing.
-bool ReadRawValue(const std::string& path, const std::string& name, DWORD* type,
-                  std::string* bytes) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  DWORD size = 0;
-  LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
-  bytes->assign(size, '\0');
-  if (status == ERROR_SUCCESS && size > 0) {
-    status = RegQueryValueExA(key, name.c_str(), nullptr, type,
-                              reinterpret_cast<BYTE*>(&(*bytes)[0]), &size);
-    bytes->resize(size);
-  }
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS;
-}
-
 // The value is a REG_SZ holding exactly `text` and its terminating zero.
 void CheckString(const Location& where, const std::string& path, const std::string& name,
                  const std::string& text) {

@@ -7,46 +7,21 @@
 #include <string>
 
 #include "tests/conformance/harness.h"
+#include "tests/conformance/test_package.h"
+#include "tests/unit/setup_texts.h"
 
 namespace {
 
 using conformance::FileExists;
+using conformance::InstalledFile;
+using conformance::kProductCode;
+using conformance::PackageSource;
 using conformance::Run;
 using conformance::RunResult;
+using conformance::ScopedProductRemoval;
 using conformance::TempDir;
 
-const char kProductCode[] = "{5D2F1A60-7C1E-4B7A-9E2B-3A4C5D6E7F80}";
 const char kPlantedMarker[] = "planted-msiexec-ran.txt";
-
-std::string SystemMsiexec() {
-  char directory[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-  return std::string(directory, length) + "\\msiexec.exe";
-}
-
-// Where the package puts its one file: the 64-bit Program Files folder.
-std::string InstalledFile() {
-  std::string programFiles = conformance::GetEnv("ProgramW6432");
-  if (programFiles.empty()) programFiles = conformance::GetEnv("ProgramFiles");
-  return programFiles + "\\SetupConformanceProduct\\payload.txt";
-}
-
-std::string PackageSource() { return conformance::TestProgramDir() + "\\conformance-product.msi"; }
-
-// Removes the product with the system's msiexec when made and when destroyed, so that every
-// test starts and ends without it.
-class ScopedProductRemoval {
- public:
-  ScopedProductRemoval() { Remove(); }
-  ~ScopedProductRemoval() { Remove(); }
-  ScopedProductRemoval(const ScopedProductRemoval&) = delete;
-  ScopedProductRemoval& operator=(const ScopedProductRemoval&) = delete;
-
- private:
-  static void Remove() {
-    conformance::RunRaw(SystemMsiexec(), std::string("msiexec /x ") + kProductCode + " /quiet");
-  }
-};
 
 // A current directory that holds the package as "Product.msi".
 void PutPackage(const TempDir& dir, const std::string& name = "Product.msi") {
@@ -232,15 +207,14 @@ CONFORMANCE_TEST(SetupOptionErrorsWriteTheirMessageAndStartNothing) {
     const char* output;
   };
   for (const Case& c : {
-           Case{"-i a.msi -u b.msi",
-                "Setup:Error: Unistall action can not be used with Install\r\n"},
-           Case{"-i a.msi -i", "Setup:Error: Install action can not be used with Uninstall\r\n"},
-           Case{"-u", "Setup:Error: No msi file was specified\r\n"},
-           Case{"-l", "Setup:Error: No Log file name was specified\r\n"},
+           Case{"-i a.msi -u b.msi", testing_support::kUninstallWithInstall},
+           Case{"-i a.msi -i", testing_support::kInstallWithUninstall},
+           Case{"-u", testing_support::kNoMsiFile},
+           Case{"-l", testing_support::kNoLogFile},
        }) {
     const RunResult result = Run(conformance::SetupExe(), c.arguments, dir.path());
     CHECK_EQ(result.exit_code, 1u);
-    CHECK_EQ(result.output, c.output);
+    CHECK_EQ(result.output, conformance::ConsoleText(c.output));
   }
   CHECK(!FileExists(InstalledFile()));
 }

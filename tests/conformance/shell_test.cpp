@@ -7,24 +7,14 @@
 #include <vector>
 
 #include "tests/conformance/harness.h"
+#include "tests/unit/mordelt_usage.h"
+#include "tests/unit/setup_texts.h"
 
 namespace conformance {
 namespace {
 
-const char kMordeltUsage[] =
-    "Usage:Mordelt.exe  -int [OPTION]\r\n"
-    "-int - if regestry val is  integer:\r\n"
-    "Options:\r\n"
-    " -add <path in registry> <key's name> <value>\r\n"
-    " -delete <path in registry> <key's name> \r\n";
-
-const char kSetupUsage[] =
-    "Setup Options <Required Parameter> \r\n"
-    "Options:\r\n"
-    "-i <Product.msi> : Install msi package. \r\n"
-    "-u <Product.msi> : Uninstall msi package. \r\n"
-    "-l <Log file>    : Log information in the <Log file>. \r\n"
-    "-s               : Quiet mode, no user interaction. \r\n";
+const std::string kMordeltUsage = ConsoleText(testing_support::kMordeltUsage);
+const std::string kSetupUsage = ConsoleText(testing_support::kSetupUsage);
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 

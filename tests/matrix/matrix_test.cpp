@@ -19,6 +19,9 @@
 #include <vector>
 
 #include "tests/conformance/harness.h"
+#include "tests/conformance/test_package.h"
+#include "tests/unit/mordelt_usage.h"
+#include "tests/unit/setup_texts.h"
 
 namespace {
 
@@ -29,15 +32,10 @@ using conformance::SetupExe;
 using conformance::TempDir;
 
 const char kMatrixKey[] = "Software\\MordeltMatrix";
-const char kUsage[] =
-    "Usage:Mordelt.exe  -int [OPTION]\r\n"
-    "-int - if regestry val is  integer:\r\n"
-    "Options:\r\n"
-    " -add <path in registry> <key's name> <value>\r\n"
-    " -delete <path in registry> <key's name> \r\n";
-const char kSetupUsageFirstLine[] = "Setup Options <Required Parameter> \r\n";
-const char kCommandTooLong[] =
-    "Setup:Error: The installer command would be longer than 2047 characters\r\n";
+const std::string kUsage = conformance::ConsoleText(testing_support::kMordeltUsage);
+const std::string kSetupUsage = conformance::ConsoleText(testing_support::kSetupUsage);
+const std::string kSetupUsageFirstLine = kSetupUsage.substr(0, kSetupUsage.find('\n') + 1);
+const std::string kCommandTooLong = conformance::ConsoleText(testing_support::kCommandTooLong);
 
 // Removes the matrix key with everything below it, when made and when destroyed.
 class ScopedMatrixKey {
@@ -191,7 +189,7 @@ CONFORMANCE_TEST(MatrixQuickMoreEntriesThanTheTableHolds) {
   for (int i = 0; i < 11; ++i) eleven += "-s ";
   const RunResult setup = Run(SetupExe(), eleven);
   CHECK_EQ(setup.exit_code, 1u);
-  CHECK_EQ(setup.output.compare(0, sizeof kSetupUsageFirstLine - 1, kSetupUsageFirstLine), 0);
+  CHECK_EQ(setup.output.compare(0, kSetupUsageFirstLine.size(), kSetupUsageFirstLine), 0);
   Row("setup, eleven entries (table holds ten)", "-s eleven times", setup.exit_code,
       "usage text, nothing started");
 }
@@ -609,31 +607,9 @@ std::string LogText(const std::string& path) {
   return bytes;
 }
 
-// The one-file test package built beside the tests, its product code and the file it installs.
-const char kProductCode[] = "{5D2F1A60-7C1E-4B7A-9E2B-3A4C5D6E7F80}";
-std::string PackageSource() { return conformance::TestProgramDir() + "\\conformance-product.msi"; }
-std::string InstalledFile() {
-  std::string programFiles = conformance::GetEnv("ProgramW6432");
-  if (programFiles.empty()) programFiles = conformance::GetEnv("ProgramFiles");
-  return programFiles + "\\SetupConformanceProduct\\payload.txt";
-}
-
-// Removes the test product with the system's msiexec when made and when destroyed.
-class ScopedProductRemoval {
- public:
-  ScopedProductRemoval() { Remove(); }
-  ~ScopedProductRemoval() { Remove(); }
-  ScopedProductRemoval(const ScopedProductRemoval&) = delete;
-  ScopedProductRemoval& operator=(const ScopedProductRemoval&) = delete;
-
- private:
-  static void Remove() {
-    char directory[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-    conformance::RunRaw(std::string(directory, length) + "\\msiexec.exe",
-                        std::string("msiexec /x ") + kProductCode + " /quiet");
-  }
-};
+using conformance::InstalledFile;
+using conformance::PackageSource;
+using conformance::ScopedProductRemoval;
 
 CONFORMANCE_TEST(MatrixQuickSetupPackageNameWithBlanks) {
   ScopedProductRemoval removal;

@@ -25,6 +25,8 @@
 #include "setup/launch_sequence.h"
 #include "setup/package_discovery.h"
 #include "tests/unit/argument_table.h"
+#include "tests/unit/mordelt_usage.h"
+#include "tests/unit/setup_texts.h"
 
 namespace {
 
@@ -34,19 +36,8 @@ using sweep::Operation;
 using sweep::Outcome;
 using sweep::World;
 
-const char kMordeltUsage[] =
-    "Usage:Mordelt.exe  -int [OPTION]\n"
-    "-int - if regestry val is  integer:\n"
-    "Options:\n"
-    " -add <path in registry> <key's name> <value>\n"
-    " -delete <path in registry> <key's name> \n";
-const char kSetupUsage[] =
-    "Setup Options <Required Parameter> \n"
-    "Options:\n"
-    "-i <Product.msi> : Install msi package. \n"
-    "-u <Product.msi> : Uninstall msi package. \n"
-    "-l <Log file>    : Log information in the <Log file>. \n"
-    "-s               : Quiet mode, no user interaction. \n";
+using testing_support::kMordeltUsage;
+using testing_support::kSetupUsage;
 
 const platform::InstanceHandle kInstance = reinterpret_cast<platform::InstanceHandle>(0x400000);
 

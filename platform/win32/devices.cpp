@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/devices.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/platform.h"
 
 namespace platform::win32 {
 namespace {

@@ -1,10 +1,11 @@
+#include "platform/files.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "platform/files.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/platform.h"
 
 namespace platform::win32 {
 namespace {

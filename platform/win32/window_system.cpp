@@ -1,8 +1,8 @@
+#include "platform/window_system.h"
+
 #include <windows.h>
 
-#include "common/win32_main_window.h"
-#include "platform/win32/win32_platform.h"
-#include "platform/window_system.h"
+#include "platform/win32/platform.h"
 
 namespace platform::win32 {
 namespace {
@@ -21,7 +21,7 @@ class User32 final : public WindowSystem {
     WNDCLASSEXA record = {};
     record.cbSize = sizeof record;
     record.style = windowClass.style;
-    record.lpfnWndProc = common::MainWindowProc;
+    record.lpfnWndProc = reinterpret_cast<WNDPROC>(windowClass.procedure);
     record.cbClsExtra = windowClass.classExtra;
     record.cbWndExtra = windowClass.windowExtra;
     record.hInstance = instance;
@@ -36,7 +36,6 @@ class User32 final : public WindowSystem {
   }
 
   WindowHandle CreateWindowExA(const WindowCreation& creation) override {
-    common::SetModuleInstance(ToInstance(creation.instance));
     HWND window =
         ::CreateWindowExA(creation.exStyle, creation.className, creation.windowName, creation.style,
                           creation.x, creation.y, creation.width, creation.height, nullptr, nullptr,

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/platform.h"
 
 namespace platform::win32 {
 

@@ -1,7 +1,8 @@
+#include "platform/registry.h"
+
 #include <windows.h>
 
-#include "platform/registry.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/platform.h"
 
 namespace platform::win32 {
 namespace {

@@ -1,26 +1,19 @@
-#include "common/win32_main_window.h"
+#include "common/main_window.h"
 
 #include "common/resource_ids.h"
 
 namespace common {
-namespace {
-
-HINSTANCE g_moduleInstance = nullptr;
-
-}  // namespace
-
-void SetModuleInstance(HINSTANCE instance) { g_moduleInstance = instance; }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const HINSTANCE module = GetModuleHandleA(nullptr);
   char hello[100];
-  LoadStringA(g_moduleInstance, IDS_HELLO, hello, sizeof hello);
+  LoadStringA(module, IDS_HELLO, hello, sizeof hello);
 
   switch (message) {
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDM_ABOUT:
-          DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc,
-                          0);
+          DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
           return 0;
         case IDM_EXIT:
           DestroyWindow(window);

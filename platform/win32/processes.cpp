@@ -1,9 +1,10 @@
+#include "platform/processes.h"
+
 #include <windows.h>
 
 #include <cstddef>
 
-#include "platform/processes.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/platform.h"
 
 namespace platform::win32 {
 namespace {

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <windows.h>
+
+#include "common/app_shell.h"
+
+namespace common {
+
+// The whole run of either program, from its WinMain. DLLs that the process loads by name from
+// then on (user32 loads uxtheme.dll when the main window is created) come from the system
+// directory only, never from the program's folder or the current directory; the command-line
+// text is GetCommandLineA's without the program name (the runtime's lpCmdLine loses text after a
+// program path with bytes of 0x80 and above); the start-up sequence runs with the main window
+// procedure. Returns the exit code, or ends the process with it when the result says so.
+int ProgramMain(HINSTANCE instance, int showState, const ProgramDefinition& program);
+
+}  // namespace common

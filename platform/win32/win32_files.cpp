@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/win32/win32_last_error.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -25,7 +26,9 @@ class Win32FileSystem final : public Files {
   char* fgets(char* buffer, int size, TextFileHandle file) override {
     return std::fgets(buffer, size, ToStream(file));
   }
-  int fclose(TextFileHandle file) override { return std::fclose(ToStream(file)); }
+  int fclose(TextFileHandle file) override {
+    return KeepingLastError([file] { return std::fclose(ToStream(file)); });
+  }
 
   bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) override {
     return ::CopyFileA(existingName, newName, failIfExists ? TRUE : FALSE) != 0;
@@ -35,7 +38,7 @@ class Win32FileSystem final : public Files {
     return ::SetFileAttributesA(path, attributes) != 0;
   }
   bool DeleteFileA(const char* path) override { return ::DeleteFileA(path) != 0; }
-  std::uint32_t GetLastError() override { return ::GetLastError(); }
+  SystemError GetLastError() override { return ::GetLastError(); }
 
   FindHandle FindFirstFileA(const char* pattern, FindData* data) override {
     WIN32_FIND_DATAA found = {};
@@ -51,7 +54,8 @@ class Win32FileSystem final : public Files {
     return true;
   }
   bool FindClose(FindHandle search) override {
-    return ::FindClose(reinterpret_cast<HANDLE>(search)) != 0;
+    return KeepingLastError([search] { return ::FindClose(reinterpret_cast<HANDLE>(search)); }) !=
+           0;
   }
 };
 

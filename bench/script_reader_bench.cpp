@@ -80,7 +80,7 @@ class StdioFiles final : public platform::Files {
   }
   bool SetFileAttributesA(const char*, std::uint32_t) override { return false; }
   bool DeleteFileA(const char*) override { return false; }
-  std::uint32_t GetLastError() override { return platform::kNoSuchFile; }
+  std::uint32_t GetLastError() override { return platform::kErrorFileNotFound; }
   platform::FindHandle FindFirstFileA(const char*, platform::FindData*) override {
     return platform::InvalidFindHandle();
   }

@@ -64,11 +64,11 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
       return program.runCommand(platform, table, split.count);
     case SplitStatus::TooManyEntries:
       program.writeUsage(platform.console);
-      return ExitWith(1);
+      return ExitWith(kExitFailure);
     case SplitStatus::OutOfMemory:
       break;
   }
-  return ExitWith(1);
+  return ExitWith(kExitFailure);
 }
 
 }  // namespace common

@@ -24,10 +24,6 @@ enum class RunOutcome {
 [[nodiscard]] RunOutcome RunAndWait(const platform::Platform& platform, const char* applicationPath,
                                     const char* commandLine);
 
-// The bytes, terminating zero included, of the command line that RunTool builds from arguments
-// of these lengths; the largest size_t (which no heap can give) when that does not fit.
-std::size_t ToolCommandLineBytes(std::size_t firstLength, std::size_t secondLength);
-
 // The path of a program file in the system directory.
 struct SystemProgramPath {
   static constexpr std::size_t kMaxFileName = 15;  // the longest file name, backslash included
@@ -40,11 +36,5 @@ struct SystemProgramPath {
 // are only ever started from there, so that none can be planted in their place elsewhere.
 std::optional<SystemProgramPath> FindSystemProgram(platform::Processes& processes,
                                                    const char* fileName);
-
-// Runs the program `toolPath` with the command line ` first "second"` (a blank, the first
-// argument, a blank, the second argument in quotation marks) and waits for it. Returns 0 when
-// the tool ran, whatever its exit code; 1 when it could not be started or memory ran out.
-[[nodiscard]] int RunTool(const platform::Platform& platform, const char* toolPath,
-                          const char* firstArgument, const char* secondArgument);
 
 }  // namespace common

@@ -44,17 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The parsed form points into the argument.
   const char* const begin = argument.get();
   const char* const end = begin + patternText.size();
-  fuzzing::Require(pattern.Text >= begin && pattern.Text <= end, "Text outside the argument");
-  fuzzing::Require(pattern.ByInstanceId == (expected.byInstanceId ? 1 : 0), "ByInstanceId differs");
+  fuzzing::Require(pattern.text >= begin && pattern.text <= end, "Text outside the argument");
+  fuzzing::Require(pattern.byInstanceId == (expected.byInstanceId ? 1 : 0), "byInstanceId differs");
   std::string referenceText;
   for (const std::string& c : expected.text) referenceText += c;
-  fuzzing::Require(std::string(pattern.Text) == referenceText, "Text differs");
-  fuzzing::Require((pattern.FirstWildcard != nullptr) == expected.wildcards,
+  fuzzing::Require(std::string(pattern.text) == referenceText, "Text differs");
+  fuzzing::Require((pattern.firstWildcard != nullptr) == expected.wildcards,
                    "wildcard presence differs");
-  if (pattern.FirstWildcard != nullptr) {
-    fuzzing::Require(pattern.FirstWildcard >= pattern.Text && pattern.FirstWildcard < end &&
-                         *pattern.FirstWildcard == '*',
-                     "FirstWildcard is not a \"*\" of Text");
+  if (pattern.firstWildcard != nullptr) {
+    fuzzing::Require(pattern.firstWildcard >= pattern.text && pattern.firstWildcard < end &&
+                         *pattern.firstWildcard == '*',
+                     "firstWildcard is not a \"*\" of Text");
   }
 
   const int match = mordelt::MatchIdentifier(codePage, identifier.get(), pattern);
@@ -66,12 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The rest of the input as a REG_MULTI_SZ buffer, indexed and matched as a list.
   fakes::CallLog log;
   fakes::FakeMemory memory(log);
-  platform::HeapBlock buffer = platform::HeapBlock::Allocate(memory, listBytes.size() + 2);
-  std::memcpy(buffer.chars(), listBytes.data(), listBytes.size());
-  buffer.chars()[listBytes.size()] = '\0';
-  buffer.chars()[listBytes.size() + 1] = '\0';
+  platform::HeapBlock buffer = platform::AllocateBlock(memory, listBytes.size() + 2);
+  std::memcpy(buffer.as<char>(), listBytes.data(), listBytes.size());
+  buffer.as<char>()[listBytes.size()] = '\0';
+  buffer.as<char>()[listBytes.size() + 1] = '\0';
   std::vector<std::string> strings;
-  for (const char* p = buffer.chars(); *p != '\0'; p += std::strlen(p) + 1) strings.push_back(p);
+  for (const char* p = buffer.as<char>(); *p != '\0'; p += std::strlen(p) + 1) strings.push_back(p);
 
   mordelt::MultiStringIndex index = mordelt::SplitMultiString(memory, buffer);
   fuzzing::Require(static_cast<bool>(index), "indexing failed with memory to spare");

@@ -2,17 +2,13 @@
 
 #include <cstring>
 
+#include "mordelt/exit_codes.h"
 #include "mordelt/identifier_pattern.h"
 #include "mordelt/multi_string.h"
 #include "platform/devices.h"
 
 namespace mordelt {
 namespace {
-
-constexpr int kMatched = 0;
-constexpr int kFailed = 2;
-constexpr int kNoArguments = 3;
-constexpr int kNoMatch = 4;
 
 // Bytes of the instance identifier area, the NUL included.
 constexpr std::uint32_t kInstanceIdSize = 200;
@@ -38,17 +34,17 @@ bool DeviceMatches(const platform::Platform& platform, platform::DeviceInfoSet s
                    const IdentifierPattern* patterns, int first, int count) {
   for (int i = first; i < count; ++i) {
     const IdentifierPattern& pattern = patterns[i];
-    if (pattern.ByInstanceId == 1) {
+    if (pattern.byInstanceId) {
       char instanceId[kInstanceIdSize];
       ReadInstanceId(platform.devices, device, machine, instanceId);
-      if (MatchIdentifier(platform.codePage, instanceId, pattern) == 1) return true;
+      if (MatchIdentifier(platform.codePage, instanceId, pattern)) return true;
     } else {
       const MultiStringIndex hardwareIds = ReadDeviceMultiStringProperty(
           platform.memory, platform.devices, set, device, platform::kSpdrpHardwareId);
       const MultiStringIndex compatibleIds = ReadDeviceMultiStringProperty(
           platform.memory, platform.devices, set, device, platform::kSpdrpCompatibleIds);
-      if (MatchAnyIdentifier(platform.codePage, hardwareIds.get(), pattern) == 1 ||
-          MatchAnyIdentifier(platform.codePage, compatibleIds.get(), pattern) == 1) {
+      if (MatchAnyIdentifier(platform.codePage, hardwareIds.get(), pattern) ||
+          MatchAnyIdentifier(platform.codePage, compatibleIds.get(), pattern)) {
         return true;
       }
     }
@@ -60,13 +56,13 @@ bool DeviceMatches(const platform::Platform& platform, platform::DeviceInfoSet s
 
 int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int count,
                  char** arguments) {
-  if (count <= 0) return kNoArguments;
+  if (count <= 0) return kExitNoPattern;
   platform::Devices& devices = platform.devices;
 
-  platform::HeapBlock table = platform::HeapBlock::Allocate(
+  platform::HeapBlock table = platform::AllocateBlock(
       platform.memory,
-      platform::CheckedArrayBytes(static_cast<std::size_t>(count), sizeof(IdentifierPattern)));
-  if (!table) return kFailed;
+      platform::CheckedSize(static_cast<std::size_t>(count), sizeof(IdentifierPattern)));
+  if (!table) return kExitDeviceFailure;
   IdentifierPattern* const patterns = table.as<IdentifierPattern>();
   int first = 0;
   bool allDevices = false;
@@ -78,9 +74,9 @@ int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int co
   if (arguments[0][0] == '=' && arguments[0][1] != '\0') {
     if (!devices.SetupDiClassGuidsFromNameExA(arguments[0] + 1, &classGuid, 1, &classCount) &&
         devices.GetLastError() != platform::kErrorInsufficientBuffer) {
-      return kFailed;
+      return kExitDeviceFailure;
     }
-    if (classCount == 0) return kMatched;
+    if (classCount == 0) return kExitSuccess;
     first = 1;
   }
   const platform::Guid* const classFilter = classCount != 0 ? &classGuid : nullptr;
@@ -99,7 +95,7 @@ int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int co
   // then holds just the devices opened by their identifiers.
   for (int i = first; i < count; ++i) {
     patterns[i] = ParseIdentifierPattern(platform.codePage, arguments[i]);
-    if (patterns[i].FirstWildcard != nullptr || patterns[i].ByInstanceId == 0) search = true;
+    if (patterns[i].firstWildcard != nullptr || !patterns[i].byInstanceId) search = true;
   }
 
   platform::UniqueDeviceInfoSet set(devices, platform::InvalidDeviceInfoSet());
@@ -110,35 +106,46 @@ int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int co
   } else {
     set.reset(devices.SetupDiCreateDeviceInfoListExA(classFilter));
   }
-  if (!set) return kFailed;
+  if (!set) return kExitDeviceFailure;
 
   // Instances named by their identifiers join the set, however it was made; a device that
   // cannot be opened is left out.
   for (int i = first; i < count; ++i) {
-    if (patterns[i].ByInstanceId == 1) {
-      static_cast<void>(devices.SetupDiOpenDeviceInfoA(set.get(), patterns[i].Text, 0));
+    if (patterns[i].byInstanceId) {
+      static_cast<void>(devices.SetupDiOpenDeviceInfoA(set.get(), patterns[i].text, 0));
     }
   }
 
   platform::DeviceInfoListDetail detail;
-  if (!devices.SetupDiGetDeviceInfoListDetailA(set.get(), &detail)) return kFailed;
+  if (!devices.SetupDiGetDeviceInfoListDetailA(set.get(), &detail)) return kExitDeviceFailure;
   if (allDevices) search = false;
 
   // The walk: the first device that matches (any device, when nothing is searched) ends it.
   platform::DeviceInfoData device;
   for (std::uint32_t index = 0; devices.SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
-    if (!search) return kMatched;
+    if (!search) return kExitSuccess;
     if (DeviceMatches(platform, set.get(), device, detail.remoteMachineHandle, patterns, first,
                       count)) {
-      return kMatched;
+      return kExitSuccess;
     }
   }
-  return kNoMatch;
+  return kExitNoMatch;
 }
 
 int QueryPresentDevices(const platform::Platform& platform, int count, char** arguments) {
-  if (count == 0) return kNoArguments;
+  if (count == 0) return kExitNoPattern;
   return QueryDevices(platform, platform::kDigcfPresent, count, arguments);
+}
+
+int QueryEachHashPattern(const platform::Platform& platform, char** arguments, int count,
+                         PatternQuery query) {
+  for (int i = 0; i < count; ++i) {
+    char* argument = arguments[i];
+    if (argument[0] != '#') continue;
+    argument[0] = '*';
+    if (query(platform, 1, &arguments[i]) == kExitSuccess) return kExitSuccess;
+  }
+  return kExitNoMatch;
 }
 
 }  // namespace mordelt

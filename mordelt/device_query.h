@@ -20,6 +20,15 @@ namespace mordelt {
 [[nodiscard]] int QueryDevices(const platform::Platform& platform, std::uint32_t flags, int count,
                                char** arguments);
 
+// Asks whether a present device matches the one pattern it is given (count 1).
+using PatternQuery = int (*)(const platform::Platform& platform, int count, char** arguments);
+
+// The "-hwid" loop: every argument whose first character is "#" has that character replaced by
+// "*" in place and is queried alone; the first query that gives 0 ends the loop with 0. Other
+// arguments are passed over. Returns 4 when no query gave 0 (no argument, none with "#").
+int QueryEachHashPattern(const platform::Platform& platform, char** arguments, int count,
+                         PatternQuery query);
+
 // QueryDevices over the present devices: 3 when count is 0, else its result with DIGCF_PRESENT.
 [[nodiscard]] int QueryPresentDevices(const platform::Platform& platform, int count,
                                       char** arguments);

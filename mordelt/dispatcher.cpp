@@ -1,12 +1,12 @@
 #include "mordelt/dispatcher.h"
 
 #include <cstring>
-#include <optional>
 
-#include "common/child_process.h"
 #include "mordelt/device_query.h"
 #include "mordelt/device_rescan.h"
+#include "mordelt/exit_codes.h"
 #include "mordelt/file_commands.h"
+#include "mordelt/import_registry_file.h"
 #include "mordelt/path_file.h"
 #include "mordelt/registry_script.h"
 #include "mordelt/registry_values.h"
@@ -47,13 +47,9 @@ int RunDelRegKeyFromFile(const platform::Platform& platform, char** arguments, i
   return DeleteValueFromPathFile(platform, arguments[0]);
 }
 
-// "-importreg": the system directory's reg.exe with the two arguments. A system directory that
-// cannot be read ends the command as a reg.exe that cannot be started does.
-int ImportWithRegTool(const platform::Platform& platform, char** arguments, int /*count*/) {
-  const std::optional<common::SystemProgramPath> regTool =
-      common::FindSystemProgram(platform.processes, "\\reg.exe");
-  if (!regTool) return 1;
-  return common::RunTool(platform, regTool->text, arguments[0], arguments[1]);
+// "-importreg": the operation and the file reg.exe is given.
+int RunImportReg(const platform::Platform& platform, char** arguments, int /*count*/) {
+  return ImportRegistryFile(platform, arguments[0], arguments[1]);
 }
 
 // "-delfile": the file named by the argument.
@@ -79,7 +75,7 @@ int RunRescan(const platform::Platform& platform, char** /*arguments*/, int /*co
 // The verbs in the order in which they are tested.
 const Verb kVerbs[] = {
     {"-add", 4, 3, Ending::ExitProcess, RunAdd},
-    {"-importreg", 8, 2, Ending::Return, ImportWithRegTool},
+    {"-importreg", 8, 2, Ending::Return, RunImportReg},
     {"-delfile", 8, 1, Ending::Return, RunDeleteFile},
     {"-delregfromfile", 14, 1, Ending::Return, RunDelRegFromFile},
     {"-delregkeyfromfile", 14, 1, Ending::Return, RunDelRegKeyFromFile},
@@ -110,27 +106,16 @@ void WriteUsage(platform::Console& console) {
   console.Write(" -delete <path in registry> <key's name> \n");
 }
 
-int QueryEachHashPattern(const platform::Platform& platform, char** arguments, int count,
-                         PatternQuery query) {
-  for (int i = 0; i < count; ++i) {
-    char* argument = arguments[i];
-    if (argument[0] != '#') continue;
-    argument[0] = '*';
-    if (query(platform, 1, &arguments[i]) == 0) return 0;
-  }
-  return 4;
-}
-
 common::CommandResult DispatchCommand(const platform::Platform& platform, char** entries,
                                       int count) {
-  if (count == 0) return common::ReturnCode(0);
+  if (count == 0) return common::ReturnCode(kExitSuccess);
 
   const Verb* verb = FindVerb(entries[0]);
   char** arguments = entries + 1;
   const int argumentCount = count - 1;
   if (verb == nullptr || argumentCount < verb->requiredArguments) {
     WriteUsage(platform.console);
-    return common::ExitWith(1);
+    return common::ExitWith(kExitFailure);
   }
   return {verb->run(platform, arguments, argumentCount), verb->ending};
 }

@@ -1,10 +1,12 @@
 #include "mordelt/file_commands.h"
 
+#include "mordelt/exit_codes.h"
+
 namespace mordelt {
 
 int CopyFileReplacing(platform::Files& files, const char* source, const char* destination) {
-  if (!files.CopyFileA(source, destination, false)) return kFileCommandFailed;
-  return 0;
+  if (!files.CopyFileA(source, destination, false)) return kExitFileCommandFailed;
+  return kExitSuccess;
 }
 
 int DeleteFileForced(platform::Files& files, const char* path) {
@@ -13,16 +15,16 @@ int DeleteFileForced(platform::Files& files, const char* path) {
     static_cast<void>(
         files.SetFileAttributesA(path, attributes & ~platform::kFileAttributeReadonly));
   }
-  if (files.DeleteFileA(path)) return 0;
+  if (files.DeleteFileA(path)) return kExitSuccess;
 
   // Refused: only the system's "no such file" (or folder, or a name no file can have) means there
   // was nothing to delete.
-  const std::uint32_t error = files.GetLastError();
-  if (error == platform::kNoSuchFile || error == platform::kNoSuchPath ||
-      error == platform::kInvalidName) {
-    return 0;
+  const platform::SystemError error = files.GetLastError();
+  if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
+      error == platform::kErrorInvalidName) {
+    return kExitSuccess;
   }
-  return kFileCommandFailed;
+  return kExitFileCommandFailed;
 }
 
 }  // namespace mordelt

@@ -4,9 +4,6 @@
 
 namespace mordelt {
 
-// Result of a file command whose copy or deletion did not happen.
-constexpr int kFileCommandFailed = 7;
-
 // Copies `source` to `destination`, replacing an existing destination. Returns 0 when the copy
 // was made, 7 when the platform refused it (the destination is then as the platform left it).
 [[nodiscard]] int CopyFileReplacing(platform::Files& files, const char* source,

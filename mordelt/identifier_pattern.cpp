@@ -56,47 +56,45 @@ const char* FindSegment(const CodePage& codePage, const char* s, const char* seg
 // Whether the rest of the identifier from s ends with the final segment at p. The segment may
 // not reach before s, and must begin on a character of the identifier (never inside a
 // double-byte character).
-int MatchFinalSegment(const CodePage& codePage, const char* s, const char* p) {
+bool MatchFinalSegment(const CodePage& codePage, const char* s, const char* p) {
   const std::size_t available = std::strlen(s);
   const std::size_t needed = std::strlen(p);
-  if (available < needed) return 0;
+  if (available < needed) return false;
   const char* const start = s + (available - needed);
   const char* boundary = s;
   while (boundary < start) boundary = common::NextChar(codePage, boundary);
-  if (boundary != start) return 0;
-  return SameChars(codePage, start, p, needed) ? 1 : 0;
+  if (boundary != start) return false;
+  return SameChars(codePage, start, p, needed);
 }
 
 }  // namespace
 
 IdentifierPattern ParseIdentifierPattern(const CodePage& codePage, const char* argument) {
-  IdentifierPattern pattern{argument, nullptr, 0};
-  if (*pattern.Text == '@') {
-    pattern.ByInstanceId = 1;
-    ++pattern.Text;
+  IdentifierPattern pattern{argument, nullptr, false};
+  if (*pattern.text == '@') {
+    pattern.byInstanceId = true;
+    ++pattern.text;
   }
-  if (*pattern.Text == '\'') {
-    ++pattern.Text;
+  if (*pattern.text == '\'') {
+    ++pattern.text;
     return pattern;
   }
-  pattern.FirstWildcard = common::FindChar(codePage, pattern.Text, '*');
+  pattern.firstWildcard = common::FindChar(codePage, pattern.text, '*');
   return pattern;
 }
 
-int MatchIdentifier(const CodePage& codePage, const char* identifier,
-                    const IdentifierPattern& pattern) {
-  if (pattern.FirstWildcard == nullptr) {
-    const std::size_t length = std::strlen(pattern.Text);
+bool MatchIdentifier(const CodePage& codePage, const char* identifier,
+                     const IdentifierPattern& pattern) {
+  if (pattern.firstWildcard == nullptr) {
+    const std::size_t length = std::strlen(pattern.text);
     return std::strlen(identifier) == length &&
-                   SameChars(codePage, identifier, pattern.Text, length)
-               ? 1
-               : 0;
+           SameChars(codePage, identifier, pattern.text, length);
   }
 
   // The text before the first "*" begins the identifier.
-  const std::size_t prefixLength = static_cast<std::size_t>(pattern.FirstWildcard - pattern.Text);
-  if (!SameChars(codePage, identifier, pattern.Text, prefixLength)) return 0;
-  const char* p = pattern.FirstWildcard;
+  const std::size_t prefixLength = static_cast<std::size_t>(pattern.firstWildcard - pattern.text);
+  if (!SameChars(codePage, identifier, pattern.text, prefixLength)) return false;
+  const char* p = pattern.firstWildcard;
   const char* s = identifier + prefixLength;
 
   // Each segment between two "*" at its leftmost occurrence from s on.
@@ -109,21 +107,21 @@ int MatchIdentifier(const CodePage& codePage, const char* identifier,
     if (closing == nullptr) return MatchFinalSegment(codePage, s, p);
     const std::size_t segmentLength = static_cast<std::size_t>(closing - p);
     s = FindSegment(codePage, s, p, segmentLength);
-    if (s == nullptr) return 0;
+    if (s == nullptr) return false;
     s += segmentLength;
     p = closing;
   }
   // A trailing "*" takes whatever is left.
-  return 1;
+  return true;
 }
 
-int MatchAnyIdentifier(const CodePage& codePage, const char* const* list,
-                       const IdentifierPattern& pattern) {
-  if (list == nullptr) return 0;
+bool MatchAnyIdentifier(const CodePage& codePage, const char* const* list,
+                        const IdentifierPattern& pattern) {
+  if (list == nullptr) return false;
   for (; *list != nullptr; ++list) {
-    if (MatchIdentifier(codePage, *list, pattern) == 1) return 1;
+    if (MatchIdentifier(codePage, *list, pattern)) return true;
   }
-  return 0;
+  return false;
 }
 
 }  // namespace mordelt

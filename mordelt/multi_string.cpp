@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "platform/registry.h"
 
@@ -12,39 +13,24 @@ namespace {
 constexpr std::uint32_t kFirstPropertySize = 8192;
 constexpr std::size_t kClosingNuls = 2;
 
-// Bytes for an area that offers `offered` bytes plus the two closing NULs, or an impossible
-// size when that does not fit.
-std::size_t WithClosingNuls(std::uint32_t offered) {
-  const std::size_t size = offered;
-  if (size > static_cast<std::size_t>(-1) - kClosingNuls) return static_cast<std::size_t>(-1);
-  return size + kClosingNuls;
-}
-
 }  // namespace
 
-void FreeMultiStringIndex(platform::Memory& memory, char** index) {
-  if (index == nullptr) return;
-  char** const slots = index - 1;
-  memory.HeapFree(slots[0]);
-  memory.HeapFree(slots);
-}
-
 MultiStringIndex SplitMultiString(platform::Memory& memory, platform::HeapBlock& buffer) {
-  char* const strings = buffer.chars();
+  char* const strings = buffer.as<char>();
   std::size_t count = 0;
   for (const char* p = strings; *p != '\0'; p += std::strlen(p) + 1) ++count;
 
-  // count + 2 cannot overflow: each string takes at least two bytes of the buffer.
-  platform::HeapBlock slotBlock =
-      platform::HeapBlock::Allocate(memory, platform::CheckedArrayBytes(count + 2, sizeof(char*)));
-  if (!slotBlock) return MultiStringIndex();
+  // count + 1 cannot overflow: each string takes at least two bytes of the buffer.
+  MultiStringIndex index;
+  index.list = platform::AllocateBlock(memory, platform::CheckedSize(count + 1, sizeof(char*)));
+  if (!index.list) return MultiStringIndex();
 
-  char** const slots = slotBlock.as<char*>();
-  std::size_t slot = 1;
+  char** const slots = index.get();
+  std::size_t slot = 0;
   for (char* p = strings; *p != '\0'; p += std::strlen(p) + 1) slots[slot++] = p;
   slots[slot] = nullptr;
-  slots[0] = static_cast<char*>(buffer.release());
-  return MultiStringIndex(memory, static_cast<char**>(slotBlock.release()) + 1);
+  index.strings = std::move(buffer);
+  return index;
 }
 
 MultiStringIndex ReadDeviceMultiStringProperty(platform::Memory& memory, platform::Devices& devices,
@@ -53,7 +39,8 @@ MultiStringIndex ReadDeviceMultiStringProperty(platform::Memory& memory, platfor
                                                std::uint32_t property) {
   std::uint32_t offered = kFirstPropertySize;
   for (int read = 0; read < kMaxPropertyReads; ++read) {
-    platform::HeapBlock buffer = platform::HeapBlock::Allocate(memory, WithClosingNuls(offered));
+    platform::HeapBlock buffer =
+        platform::AllocateBlock(memory, platform::CheckedSize(offered, 1, kClosingNuls));
     if (!buffer) return MultiStringIndex();
 
     std::uint32_t dataType = 0;
@@ -63,8 +50,8 @@ MultiStringIndex ReadDeviceMultiStringProperty(platform::Memory& memory, platfor
     if (done) {
       // The data ends at the reported size, which cannot lie beyond what was offered.
       const std::uint32_t end = required < offered ? required : offered;
-      buffer.chars()[end] = '\0';
-      buffer.chars()[end + 1] = '\0';
+      buffer.as<char>()[end] = '\0';
+      buffer.as<char>()[end + 1] = '\0';
       return SplitMultiString(memory, buffer);
     }
     if (devices.GetLastError() != platform::kErrorInsufficientBuffer ||

@@ -4,33 +4,26 @@
 
 #include "platform/devices.h"
 #include "platform/memory.h"
-#include "platform/unique_handle.h"
 
 namespace mordelt {
 
-// Releases a multi-string index (the address of its slot 1): the buffer held in slot 0, then
-// the slot array. Null does nothing.
-void FreeMultiStringIndex(platform::Memory& memory, char** index);
+// A multi-string and the list of the strings in it, both owned until the end of the scope.
+struct MultiStringIndex {
+  platform::HeapBlock list;     // the start of each string, then null
+  platform::HeapBlock strings;  // the strings, each ended by NUL, the list ended by an empty one
 
-struct MultiStringIndexTraits {
-  using Handle = char**;
-  platform::Memory* memory = nullptr;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle index) const { FreeMultiStringIndex(*memory, index); }
-};
-
-// A multi-string index owned until the end of its scope. get() is the null-terminated list of
-// the strings (slot 1 on); the slot before it holds the buffer the strings lie in.
-class MultiStringIndex : public platform::UniqueHandle<MultiStringIndexTraits> {
- public:
-  MultiStringIndex() = default;
-  MultiStringIndex(platform::Memory& memory, char** index)
-      : UniqueHandle(MultiStringIndexTraits{&memory}, index) {}
+  // The null-terminated list of the strings; null when there is none.
+  char** get() const { return list.as<char*>(); }
+  explicit operator bool() const { return static_cast<bool>(list); }
+  void reset() {
+    strings.reset();
+    list.reset();
+  }
 };
 
 // Indexes the multi-string in `buffer` (strings each ended by NUL, the list ended by an empty
-// string): n + 2 slots, the buffer, the start of each of the n strings, null. On success the
-// index takes the buffer over and `buffer` is left empty. On failure (memory) the result is
+// string): n + 1 slots, the start of each of the n strings, then null. On success the index
+// takes the buffer over and `buffer` is left empty. On failure (memory) the result is
 // empty and `buffer` still owns the multi-string.
 [[nodiscard]] MultiStringIndex SplitMultiString(platform::Memory& memory,
                                                 platform::HeapBlock& buffer);

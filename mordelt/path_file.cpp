@@ -28,14 +28,14 @@ char* ReadFirstWord(const platform::Platform& platform, platform::TextFileHandle
 
 int DeleteValueFromPathFile(const platform::Platform& platform, const char* fileName) {
   const platform::UniqueTextFile file(platform.files, platform.files.fopen_r(fileName));
-  if (!file) return kRegistrySuccess;  // a path file that cannot be opened is not an error
+  if (!file) return kExitSuccess;  // a path file that cannot be opened is not an error
 
   TextBuffer line(platform.memory);
   char* const valuePath = ReadFirstWord(platform, file.get(), line);
-  if (valuePath == nullptr) return kDeleteFailed;
+  if (valuePath == nullptr) return kExitDeleteFailed;
 
   const char* const lastBackslash = common::FindLastChar(platform.codePage, valuePath, '\\');
-  if (lastBackslash == nullptr) return kDeleteFailed;
+  if (lastBackslash == nullptr) return kExitDeleteFailed;
   char* const separator = valuePath + (lastBackslash - valuePath);
   *separator = '\0';
   const char* const keyPath = valuePath;

@@ -10,7 +10,7 @@ namespace mordelt {
 namespace {
 
 int FailureCode(ScriptMode mode) {
-  return mode == ScriptMode::SetValues ? kSetValueFailed : kDeleteFailed;
+  return mode == ScriptMode::SetValues ? kExitSetValueFailed : kExitDeleteFailed;
 }
 
 // What the reader carries from one field, and one line, to the next.
@@ -69,18 +69,18 @@ char* Trim(const platform::CodePage& codePage, char* field) {
 int TakeField(const platform::Platform& platform, ScriptMode mode, ReaderState& state,
               char* field) {
   char* const text = Trim(platform.codePage, field);
-  if (*text == '\0') return kRegistrySuccess;
+  if (*text == '\0') return kExitSuccess;
 
   switch (state.position) {
     case 0:
-      if (common::FindChar(platform.codePage, text, '\\') == nullptr) return kRegistrySuccess;
+      if (common::FindChar(platform.codePage, text, '\\') == nullptr) return kExitSuccess;
       if (!state.keyPath.Assign(text, std::strlen(text))) return FailureCode(mode);
       state.position = 1;
-      return kRegistrySuccess;
+      return kExitSuccess;
     case 1:
       if (!state.valueName.Assign(text, std::strlen(text))) return FailureCode(mode);
       state.position = 2;
-      return kRegistrySuccess;
+      return kExitSuccess;
     default:
       state.position = 0;
       if (mode == ScriptMode::SetValues) {
@@ -123,17 +123,17 @@ int ReadScriptLine(const platform::Platform& platform, ScriptMode mode, ReaderSt
     if (last && marker != nullptr) {
       if (!state.pending.Assign(field, std::strlen(field))) return FailureCode(mode);
       state.continuing = true;
-      return kRegistrySuccess;
+      return kExitSuccess;
     }
     const int result = TakeField(platform, mode, state, field);
-    if (result != kRegistrySuccess) return result;
-    if (last) return kRegistrySuccess;
+    if (result != kExitSuccess) return result;
+    if (last) return kExitSuccess;
   }
 }
 
 int RunScriptFile(const platform::Platform& platform, ScriptMode mode, const char* fileName) {
   const platform::UniqueTextFile file(platform.files, platform.files.fopen_r(fileName));
-  if (!file) return kRegistrySuccess;  // a script that cannot be opened is not an error
+  if (!file) return kExitSuccess;  // a script that cannot be opened is not an error
   return RunRegistryScript(platform, mode, file.get());
 }
 
@@ -146,14 +146,14 @@ int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
   for (;;) {
     switch (ReadWholeLine(platform.files, file, line)) {
       case LineRead::EndOfFile:
-        return kRegistrySuccess;  // an incomplete entry and a cut field are dropped
+        return kExitSuccess;  // an incomplete entry and a cut field are dropped
       case LineRead::OutOfMemory:
         return FailureCode(mode);
       case LineRead::Line:
         break;
     }
     const int result = ReadScriptLine(platform, mode, state, line.data());
-    if (result != kRegistrySuccess) return result;
+    if (result != kExitSuccess) return result;
   }
 }
 

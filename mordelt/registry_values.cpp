@@ -99,14 +99,14 @@ platform::KeyHandle HeldKey::Prepare(const char* keyPath) {
 int SetRegistryString(const platform::Platform& platform, HeldKey& key, const char* keyPath,
                       const char* valueName, const char* data) {
   const std::size_t size = std::strlen(data) + 1;  // the terminating zero is stored too
-  const KeyCall made = CallOnKey(key, keyPath, [&](platform::KeyHandle handle) {
+  const KeyCall made = CallOnKey(key, keyPath, [&](platform::KeyHandle handle) -> std::int32_t {
     if (size > UINT32_MAX) return platform::kErrorAccessDenied;  // more than a value can hold
     return platform.registry.RegSetValueExA(handle, valueName, platform::kRegSz,
                                             reinterpret_cast<const unsigned char*>(data),
                                             static_cast<std::uint32_t>(size));
   });
-  return made.prepared && made.result == platform::kErrorSuccess ? kRegistrySuccess
-                                                                 : kSetValueFailed;
+  return made.prepared && made.result == platform::kErrorSuccess ? kExitSuccess
+                                                                 : kExitSetValueFailed;
 }
 
 int DeleteRegistryValue(const platform::Platform& platform, HeldKey& key, const char* keyPath,
@@ -114,14 +114,14 @@ int DeleteRegistryValue(const platform::Platform& platform, HeldKey& key, const 
   const KeyCall made = CallOnKey(key, keyPath, [&](platform::KeyHandle handle) {
     return platform.registry.RegDeleteValueA(handle, valueName);
   });
-  if (made.prepared && made.result == platform::kErrorSuccess) return kRegistrySuccess;
+  if (made.prepared && made.result == platform::kErrorSuccess) return kExitSuccess;
   if (made.prepared) {
     char message[64];
     std::snprintf(message, sizeof message, "Error: the number of error is %d",
                   static_cast<int>(made.result));
     platform.console.Write(message);  // before the key is closed
   }
-  return kDeleteFailed;
+  return kExitDeleteFailed;
 }
 
 int SetRegistryString(const platform::Platform& platform, const char* keyPath,
@@ -139,10 +139,10 @@ int DeleteRegistryValue(const platform::Platform& platform, const char* keyPath,
 int DeleteRegistrySubkey(const platform::Platform& platform, const char* keyPath,
                          const char* subkeyName) {
   const UniqueKey key = OpenKeyForSetting(platform.registry, keyPath);
-  if (!key) return kDeleteFailed;
+  if (!key) return kExitDeleteFailed;
 
   const std::int32_t result = platform.registry.RegDeleteKeyA(key.get(), subkeyName);
-  return result == platform::kErrorSuccess ? kRegistrySuccess : kDeleteFailed;
+  return result == platform::kErrorSuccess ? kExitSuccess : kExitDeleteFailed;
 }
 
 }  // namespace mordelt

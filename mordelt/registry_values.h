@@ -2,15 +2,14 @@
 
 #include <cstddef>
 
+#include "mordelt/exit_codes.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
 
 namespace mordelt {
 
-// Results of the registry operations. The system error code behind a failure is never returned.
-constexpr int kRegistrySuccess = 0;
-constexpr int kSetValueFailed = 5;
-constexpr int kDeleteFailed = 6;
+// The system error code behind a failure is never returned: the operations end with Mordelt's
+// exit codes.
 
 // Every key path names a key below HKEY_LOCAL_MACHINE and is handed to the registry unchanged
 // (an empty path names HKEY_LOCAL_MACHINE itself). Each operation first prepares the key: it makes

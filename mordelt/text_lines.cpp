@@ -2,12 +2,13 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace mordelt {
 namespace {
 
 constexpr std::size_t kFirstLineCapacity = 1024;
-constexpr std::size_t kLargestBlock = static_cast<std::size_t>(-1) / 2;
+constexpr std::size_t kLargestBlock = platform::kImpossibleSize / 2;
 
 }  // namespace
 
@@ -20,9 +21,9 @@ bool TextBuffer::Reserve(std::size_t bytes) {
     if (capacity > kLargestBlock) return false;
     capacity *= 2;
   }
-  platform::HeapBlock grown = platform::HeapBlock::Allocate(memory_, capacity);
+  platform::HeapBlock grown = platform::AllocateBlock(memory_, capacity);
   if (!grown) return false;
-  if (block_) std::memcpy(grown.chars(), block_.chars(), capacity_);
+  if (block_) std::memcpy(grown.as<char>(), block_.as<char>(), capacity_);
   block_ = std::move(grown);
   capacity_ = capacity;
   return true;
@@ -31,21 +32,19 @@ bool TextBuffer::Reserve(std::size_t bytes) {
 void TextBuffer::SetLength(std::size_t length) {
   if (!block_) return;  // nothing held: c_str() is "" already
   length_ = length;
-  block_.chars()[length] = '\0';
+  block_.as<char>()[length] = '\0';
 }
 
 bool TextBuffer::Assign(const char* text, std::size_t length) {
-  if (length == static_cast<std::size_t>(-1) || !Reserve(length + 1)) return false;
-  std::memmove(block_.chars(), text, length);
+  if (!Reserve(platform::CheckedSize(length, 1, 1))) return false;
+  std::memmove(block_.as<char>(), text, length);
   SetLength(length);
   return true;
 }
 
 bool TextBuffer::Append(const char* text, std::size_t length) {
-  if (length >= static_cast<std::size_t>(-1) - length_ || !Reserve(length_ + length + 1)) {
-    return false;
-  }
-  std::memmove(block_.chars() + length_, text, length);
+  if (!Reserve(platform::CheckedSize(length, 1, length_ + 1))) return false;
+  std::memmove(block_.as<char>() + length_, text, length);
   SetLength(length_ + length);
   return true;
 }

@@ -13,8 +13,8 @@ class TextBuffer {
  public:
   explicit TextBuffer(platform::Memory& memory) : memory_(memory) {}
 
-  const char* c_str() const { return block_ ? block_.chars() : ""; }
-  char* data() { return block_.chars(); }
+  const char* c_str() const { return block_ ? block_.as<char>() : ""; }
+  char* data() { return block_.as<char>(); }
   std::size_t length() const { return length_; }
   std::size_t capacity() const { return capacity_; }
 

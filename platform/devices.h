@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/system_error.h"
 #include "platform/unique_handle.h"
 
 namespace platform {
@@ -26,7 +27,7 @@ using DevInst = std::uint32_t;
 
 // The value of a device information set that holds nothing (INVALID_HANDLE_VALUE).
 inline DeviceInfoSet InvalidDeviceInfoSet() {
-  return reinterpret_cast<DeviceInfoSet>(static_cast<std::intptr_t>(-1));
+  return reinterpret_cast<DeviceInfoSet>(kInvalidHandleValue);
 }
 
 // One device of a set (SP_DEVINFO_DATA without its size field, which the Windows layer sets).
@@ -43,20 +44,18 @@ struct DeviceInfoListDetail {
   MachineHandle remoteMachineHandle = nullptr;
 };
 
-constexpr std::uint32_t kDigcfPresent = 0x2;             // DIGCF_PRESENT
-constexpr std::uint32_t kDigcfAllClasses = 0x4;          // DIGCF_ALLCLASSES
-constexpr std::uint32_t kSpdrpHardwareId = 1;            // SPDRP_HARDWAREID
-constexpr std::uint32_t kSpdrpCompatibleIds = 2;         // SPDRP_COMPATIBLEIDS
-constexpr std::uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
-constexpr std::uint32_t kErrorNoMoreItems = 259;         // ERROR_NO_MORE_ITEMS
-constexpr std::uint32_t kCrSuccess = 0;                  // CR_SUCCESS
-constexpr std::uint32_t kCrFailure = 19;                 // CR_FAILURE
+constexpr std::uint32_t kDigcfPresent = 0x2;      // DIGCF_PRESENT
+constexpr std::uint32_t kDigcfAllClasses = 0x4;   // DIGCF_ALLCLASSES
+constexpr std::uint32_t kSpdrpHardwareId = 1;     // SPDRP_HARDWAREID
+constexpr std::uint32_t kSpdrpCompatibleIds = 2;  // SPDRP_COMPATIBLEIDS
+constexpr std::uint32_t kCrSuccess = 0;           // CR_SUCCESS
+constexpr std::uint32_t kCrFailure = 19;          // CR_FAILURE
 
 // SetupAPI and the Configuration Manager (setupapi, cfgmgr32, 8-bit forms). The SetupDi calls
 // answer true on success and leave their error for GetLastError; the CM_ calls answer a
 // CONFIGRET code. Parameters the programs always pass as null or 0 (enumerator, window, existing
 // set, machine name, reserved) are not part of the calls here: the Windows layer passes them.
-class Devices {
+class Devices : public LastError {
  public:
   virtual ~Devices() = default;
 
@@ -88,8 +87,6 @@ class Devices {
                                                  unsigned char* buffer, std::uint32_t bufferSize,
                                                  std::uint32_t* requiredSize) = 0;
   virtual bool SetupDiDestroyDeviceInfoList(DeviceInfoSet set) = 0;
-  // The calling thread's last error, as the SetupDi calls above leave it.
-  virtual std::uint32_t GetLastError() = 0;
 
   // CM_Get_Device_ID_ExA(devInst, buffer, bufferLength, flags, machine): the device's instance
   // identifier.
@@ -105,18 +102,9 @@ class Devices {
                                                   MachineHandle machine) = 0;
 };
 
-struct DeviceInfoSetTraits {
-  using Handle = DeviceInfoSet;
-  Devices* devices = nullptr;
-  static Handle Invalid() { return InvalidDeviceInfoSet(); }
-  void Close(Handle set) const { devices->SetupDiDestroyDeviceInfoList(set); }
-};
-
 // A device information set, destroyed at the end of its scope.
-class UniqueDeviceInfoSet : public UniqueHandle<DeviceInfoSetTraits> {
- public:
-  UniqueDeviceInfoSet(Devices& devices, DeviceInfoSet set)
-      : UniqueHandle(DeviceInfoSetTraits{&devices}, set) {}
-};
+using UniqueDeviceInfoSet =
+    UniqueHandle<HandleTraits<Devices, DeviceInfoSet, &Devices::SetupDiDestroyDeviceInfoList,
+                              kInvalidHandleValue>>;
 
 }  // namespace platform

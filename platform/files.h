@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/system_error.h"
 #include "platform/unique_handle.h"
 
 namespace platform {
@@ -12,9 +13,7 @@ using TextFileHandle = TextFileTag*;
 struct FindTag;
 using FindHandle = FindTag*;
 
-inline FindHandle InvalidFindHandle() {
-  return reinterpret_cast<FindHandle>(static_cast<std::intptr_t>(-1));
-}
+inline FindHandle InvalidFindHandle() { return reinterpret_cast<FindHandle>(kInvalidHandleValue); }
 
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
 constexpr std::uint32_t kFileAttributeReadonly = 0x1u;         // FILE_ATTRIBUTE_READONLY
@@ -22,20 +21,15 @@ constexpr std::uint32_t kFileAttributeDirectory = 0x10u;       // FILE_ATTRIBUTE
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400u;   // FILE_ATTRIBUTE_REPARSE_POINT
 constexpr std::uint32_t kMaxPath = 260;                        // MAX_PATH
 
-// Last errors of the file calls that say no such file exists (ERROR_FILE_NOT_FOUND,
-// ERROR_PATH_NOT_FOUND, ERROR_INVALID_NAME).
-constexpr std::uint32_t kNoSuchFile = 2;
-constexpr std::uint32_t kNoSuchPath = 3;
-constexpr std::uint32_t kInvalidName = 123;
-
 // What a directory search reports of one entry (the part of WIN32_FIND_DATAA the programs use).
 struct FindData {
   std::uint32_t fileAttributes = 0;
   char fileName[kMaxPath] = {};
 };
 
-// Files: the C runtime's text streams and the kernel's file calls (8-bit forms).
-class Files {
+// Files: the C runtime's text streams and the kernel's file calls (8-bit forms). The kernel
+// calls leave their error for GetLastError.
+class Files : public LastError {
  public:
   virtual ~Files() = default;
 
@@ -50,8 +44,6 @@ class Files {
   virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
   virtual bool SetFileAttributesA(const char* path, std::uint32_t attributes) = 0;
   virtual bool DeleteFileA(const char* path) = 0;
-  // The calling thread's last error, as the kernel file calls above leave it when they fail.
-  virtual std::uint32_t GetLastError() = 0;
 
   // FindFirstFileA(pattern, data): InvalidFindHandle() when nothing matches.
   virtual FindHandle FindFirstFileA(const char* pattern, FindData* data) = 0;
@@ -61,30 +53,11 @@ class Files {
   virtual bool FindClose(FindHandle search) = 0;
 };
 
-struct TextFileTraits {
-  using Handle = TextFileHandle;
-  Files* files = nullptr;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle file) const { files->fclose(file); }
-};
-
 // A text stream open for reading, closed at the end of its scope.
-class UniqueTextFile : public UniqueHandle<TextFileTraits> {
- public:
-  UniqueTextFile(Files& files, TextFileHandle file) : UniqueHandle(TextFileTraits{&files}, file) {}
-};
-
-struct FindTraits {
-  using Handle = FindHandle;
-  Files* files = nullptr;
-  static Handle Invalid() { return InvalidFindHandle(); }
-  void Close(Handle search) const { files->FindClose(search); }
-};
+using UniqueTextFile = UniqueHandle<HandleTraits<Files, TextFileHandle, &Files::fclose>>;
 
 // A directory search, ended at the end of its scope.
-class UniqueFind : public UniqueHandle<FindTraits> {
- public:
-  UniqueFind(Files& files, FindHandle search) : UniqueHandle(FindTraits{&files}, search) {}
-};
+using UniqueFind =
+    UniqueHandle<HandleTraits<Files, FindHandle, &Files::FindClose, kInvalidHandleValue>>;
 
 }  // namespace platform

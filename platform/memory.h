@@ -16,34 +16,22 @@ class Memory {
   virtual void HeapFree(void* block) = 0;
 };
 
-struct HeapBlockTraits {
-  using Handle = void*;
-  Memory* memory = nullptr;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle block) const { memory->HeapFree(block); }
-};
-
 // A heap block owned until the end of its scope.
-class HeapBlock : public UniqueHandle<HeapBlockTraits> {
- public:
-  HeapBlock() = default;
-  HeapBlock(Memory& memory, void* block) : UniqueHandle(HeapBlockTraits{&memory}, block) {}
-  // Takes `bytes` bytes from the heap; the result is empty when that fails.
-  static HeapBlock Allocate(Memory& memory, std::size_t bytes) {
-    return HeapBlock(memory, memory.HeapAlloc(bytes));
-  }
-  char* chars() const { return static_cast<char*>(get()); }
-  template <typename T>
-  T* as() const {
-    return static_cast<T*>(get());
-  }
-};
+using HeapBlock = UniqueHandle<HandleTraits<Memory, void*, &Memory::HeapFree>>;
 
-// Size of `count` elements of `size` bytes, or an impossible size (the largest value, which
-// no heap can give) when the product does not fit.
-inline std::size_t CheckedArrayBytes(std::size_t count, std::size_t size) {
-  if (size != 0 && count > static_cast<std::size_t>(-1) / size) return static_cast<std::size_t>(-1);
-  return count * size;
+// Takes `bytes` bytes from the heap; the result is empty when that fails.
+inline HeapBlock AllocateBlock(Memory& memory, std::size_t bytes) {
+  return HeapBlock(memory, memory.HeapAlloc(bytes));
+}
+
+// The size no heap can give: what a size that does not fit in size_t becomes.
+constexpr std::size_t kImpossibleSize = static_cast<std::size_t>(-1);
+
+// count * size + extra bytes, or kImpossibleSize when that does not fit.
+inline std::size_t CheckedSize(std::size_t count, std::size_t size, std::size_t extra = 0) {
+  if (size != 0 && count > kImpossibleSize / size) return kImpossibleSize;
+  const std::size_t product = count * size;
+  return product > kImpossibleSize - extra ? kImpossibleSize : product + extra;
 }
 
 }  // namespace platform

@@ -61,18 +61,8 @@ class Processes {
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
 };
 
-struct ObjectHandleTraits {
-  using Handle = ObjectHandle;
-  Processes* processes = nullptr;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle object) const { processes->CloseHandle(object); }
-};
-
 // A kernel object handle, closed at the end of its scope.
-class UniqueObjectHandle : public UniqueHandle<ObjectHandleTraits> {
- public:
-  UniqueObjectHandle(Processes& processes, ObjectHandle object)
-      : UniqueHandle(ObjectHandleTraits{&processes}, object) {}
-};
+using UniqueObjectHandle =
+    UniqueHandle<HandleTraits<Processes, ObjectHandle, &Processes::CloseHandle>>;
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/system_error.h"
 #include "platform/unique_handle.h"
 
 namespace platform {
@@ -16,17 +17,14 @@ inline KeyHandle LocalMachineKey() {
       static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
 }
 
-// System error codes and registry constants the operations use.
-constexpr std::int32_t kErrorSuccess = 0;
-constexpr std::int32_t kErrorFileNotFound = 2;
-constexpr std::int32_t kErrorAccessDenied = 5;
-constexpr std::int32_t kErrorKeyDeleted = 1018;  // the key behind a handle was deleted
-constexpr std::uint32_t kKeySetValue = 0x0002;   // KEY_SET_VALUE
-constexpr std::uint32_t kRegSz = 1;              // REG_SZ
-constexpr std::uint32_t kRegDword = 4;           // REG_DWORD
-constexpr std::uint32_t kRegMultiSz = 7;         // REG_MULTI_SZ
+// Registry constants the operations use.
+constexpr std::uint32_t kKeySetValue = 0x0002;  // KEY_SET_VALUE
+constexpr std::uint32_t kRegSz = 1;             // REG_SZ
+constexpr std::uint32_t kRegDword = 4;          // REG_DWORD
+constexpr std::uint32_t kRegMultiSz = 7;        // REG_MULTI_SZ
 
-// The Windows registry (advapi32, 8-bit forms). Results are system error codes (LONG).
+// The Windows registry (advapi32, 8-bit forms). Results are system error codes (LONG), as
+// SystemError names them.
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -47,17 +45,7 @@ class Registry {
   virtual std::int32_t RegCloseKey(KeyHandle key) = 0;
 };
 
-struct RegistryKeyTraits {
-  using Handle = KeyHandle;
-  Registry* registry = nullptr;
-  static Handle Invalid() { return nullptr; }
-  void Close(Handle key) const { registry->RegCloseKey(key); }
-};
-
 // An open registry key, closed at the end of its scope.
-class UniqueKey : public UniqueHandle<RegistryKeyTraits> {
- public:
-  explicit UniqueKey(Registry& registry) : UniqueHandle(RegistryKeyTraits{&registry}) {}
-};
+using UniqueKey = UniqueHandle<HandleTraits<Registry, KeyHandle, &Registry::RegCloseKey>>;
 
 }  // namespace platform

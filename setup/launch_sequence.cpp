@@ -62,7 +62,7 @@ const char* AppendOptionWithValue(InstallerCommand& command, const char* entry,
 
 common::CommandResult Refuse(platform::Console& console, const char* message) {
   console.Write(message);
-  return common::ReturnCode(1);
+  return common::ReturnCode(common::kExitFailure);
 }
 
 // Runs the system directory's msiexec.exe with `commandLine` and waits until it has ended.
@@ -71,10 +71,10 @@ common::CommandResult Refuse(platform::Console& console, const char* message) {
 int RunInstaller(const platform::Platform& platform, const char* commandLine) {
   const std::optional<common::SystemProgramPath> installer =
       common::FindSystemProgram(platform.processes, kInstallerFile);
-  if (!installer) return 1;
+  if (!installer) return common::kExitFailure;
   return common::RunAndWait(platform, installer->text, commandLine) == common::RunOutcome::Finished
-             ? 0
-             : 1;
+             ? common::kExitSuccess
+             : common::kExitFailure;
 }
 
 }  // namespace
@@ -113,14 +113,14 @@ common::CommandResult RunLaunchSequence(const platform::Platform& platform, char
       refusal = AppendOptionWithValue(command, entry, " /l*v ", kNoLogFile);
     } else {
       WriteSetupUsage(platform.console);
-      return common::ReturnCode(0);
+      return common::ReturnCode(common::kExitSuccess);
     }
     if (refusal != nullptr) return Refuse(platform.console, refusal);
   }
 
   if (!actionTaken) {
     const std::optional<PackageName> package = FindFirstPackage(platform.files);
-    if (!package) return common::ReturnCode(1);
+    if (!package) return common::ReturnCode(common::kExitFailure);
     if (!command.Append(" /i \"") || !command.Append(package->text) || !command.Append("\"")) {
       return Refuse(platform.console, kCommandTooLong);
     }

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "platform/devices.h"
+#include "platform/win32/last_error.h"
 #include "platform/win32/platform.h"
+#include "platform/win32/setupapi_loader.h"
 
 namespace platform::win32 {
 namespace {
@@ -42,74 +44,6 @@ Guid FromSystem(const GUID& system) {
 
 // The most class GUIDs one lookup returns; the programs ask for one.
 constexpr std::uint32_t kMaxClassGuids = 8;
-
-// SetupAPI, loaded at the first device call: only the device commands use it, and every other run
-// is spared loading it and the RPC runtime it brings at start-up. It is loaded from the system
-// directory, and its own dependencies with it, never from the program's directory. The entry
-// points are those the import table would name (the CM_ calls included, which SetupAPI exports).
-class SetupApi {
- public:
-  decltype(&::SetupDiClassGuidsFromNameExA) classGuidsFromNameEx = nullptr;
-  decltype(&::SetupDiGetClassDevsExA) getClassDevsEx = nullptr;
-  decltype(&::SetupDiCreateDeviceInfoListExA) createDeviceInfoListEx = nullptr;
-  decltype(&::SetupDiOpenDeviceInfoA) openDeviceInfo = nullptr;
-  decltype(&::SetupDiGetDeviceInfoListDetailA) getDeviceInfoListDetail = nullptr;
-  decltype(&::SetupDiEnumDeviceInfo) enumDeviceInfo = nullptr;
-  decltype(&::SetupDiGetDeviceRegistryPropertyA) getDeviceRegistryProperty = nullptr;
-  decltype(&::SetupDiDestroyDeviceInfoList) destroyDeviceInfoList = nullptr;
-  decltype(&::CM_Get_Device_ID_ExA) getDeviceIdEx = nullptr;
-  decltype(&::CM_Locate_DevNode_ExA) locateDevNodeEx = nullptr;
-  decltype(&::CM_Reenumerate_DevNode_Ex) reenumerateDevNodeEx = nullptr;
-
-  SetupApi() = default;
-  SetupApi(const SetupApi&) = delete;
-  SetupApi& operator=(const SetupApi&) = delete;
-  ~SetupApi() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-
-  // True when every entry point is there; loads the library on the first call. When it cannot
-  // be loaded, GetLastError tells why, and each later call tells again.
-  bool Load() {
-    if (loaded_) return true;
-    if (module_ == nullptr) module_ = LoadFromSystemDirectory();
-    if (module_ == nullptr) return false;
-    loaded_ = Find(classGuidsFromNameEx, "SetupDiClassGuidsFromNameExA") &&
-              Find(getClassDevsEx, "SetupDiGetClassDevsExA") &&
-              Find(createDeviceInfoListEx, "SetupDiCreateDeviceInfoListExA") &&
-              Find(openDeviceInfo, "SetupDiOpenDeviceInfoA") &&
-              Find(getDeviceInfoListDetail, "SetupDiGetDeviceInfoListDetailA") &&
-              Find(enumDeviceInfo, "SetupDiEnumDeviceInfo") &&
-              Find(getDeviceRegistryProperty, "SetupDiGetDeviceRegistryPropertyA") &&
-              Find(destroyDeviceInfoList, "SetupDiDestroyDeviceInfoList") &&
-              Find(getDeviceIdEx, "CM_Get_Device_ID_ExA") &&
-              Find(locateDevNodeEx, "CM_Locate_DevNode_ExA") &&
-              Find(reenumerateDevNodeEx, "CM_Reenumerate_DevNode_Ex");
-    return loaded_;
-  }
-
- private:
-  static HMODULE LoadFromSystemDirectory() {
-    HMODULE module = LoadLibraryExA("setupapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // A system without the restricted search: the full path, with the library's own directory
-    // searched first for its dependencies.
-    char path[MAX_PATH + 16] = {};
-    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    std::memcpy(path + length, "\\setupapi.dll", sizeof "\\setupapi.dll");
-    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  }
-
-  template <typename Function>
-  bool Find(Function& entry, const char* name) {
-    entry = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-    return entry != nullptr;
-  }
-
-  HMODULE module_ = nullptr;
-  bool loaded_ = false;
-};
 
 SP_DEVINFO_DATA ToSystem(const DeviceInfoData& device) {
   SP_DEVINFO_DATA system = {};
@@ -195,10 +129,11 @@ class SetupApiDevices final : public Devices {
   }
 
   bool SetupDiDestroyDeviceInfoList(DeviceInfoSet set) override {
-    return api_.Load() && api_.destroyDeviceInfoList(ToSystem(set)) != FALSE;
+    return KeepingLastError(
+        [this, set] { return api_.Load() && api_.destroyDeviceInfoList(ToSystem(set)) != FALSE; });
   }
 
-  std::uint32_t GetLastError() override { return ::GetLastError(); }
+  SystemError GetLastError() override { return ::GetLastError(); }
 
   std::uint32_t CM_Get_Device_ID_ExA(DevInst devInst, char* buffer, std::uint32_t bufferLength,
                                      std::uint32_t flags, MachineHandle machine) override {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/win32/last_error.h"
 #include "platform/win32/platform.h"
 
 namespace platform::win32 {
@@ -26,7 +27,9 @@ class Win32FileSystem final : public Files {
   char* fgets(char* buffer, int size, TextFileHandle file) override {
     return std::fgets(buffer, size, ToStream(file));
   }
-  int fclose(TextFileHandle file) override { return std::fclose(ToStream(file)); }
+  int fclose(TextFileHandle file) override {
+    return KeepingLastError([file] { return std::fclose(ToStream(file)); });
+  }
 
   bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) override {
     return ::CopyFileA(existingName, newName, failIfExists ? TRUE : FALSE) != 0;
@@ -36,7 +39,7 @@ class Win32FileSystem final : public Files {
     return ::SetFileAttributesA(path, attributes) != 0;
   }
   bool DeleteFileA(const char* path) override { return ::DeleteFileA(path) != 0; }
-  std::uint32_t GetLastError() override { return ::GetLastError(); }
+  SystemError GetLastError() override { return ::GetLastError(); }
 
   FindHandle FindFirstFileA(const char* pattern, FindData* data) override {
     WIN32_FIND_DATAA found = {};
@@ -52,7 +55,8 @@ class Win32FileSystem final : public Files {
     return true;
   }
   bool FindClose(FindHandle search) override {
-    return ::FindClose(reinterpret_cast<HANDLE>(search)) != 0;
+    return KeepingLastError([search] { return ::FindClose(reinterpret_cast<HANDLE>(search)); }) !=
+           0;
   }
 };
 

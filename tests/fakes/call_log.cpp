@@ -62,6 +62,14 @@ std::string CallLog::ArgumentsOf(const std::string& name, std::size_t occurrence
   return std::string();
 }
 
+std::vector<std::string> CallLog::ArgumentsOfEach(const std::string& name) const {
+  std::vector<std::string> arguments;
+  for (const Call& call : calls_) {
+    if (call.name == name) arguments.push_back(call.arguments);
+  }
+  return arguments;
+}
+
 std::string Quote(const char* text) {
   return text == nullptr ? std::string("null") : "\"" + std::string(text) + "\"";
 }

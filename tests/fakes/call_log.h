@@ -43,6 +43,8 @@ class CallLog {
   std::size_t Count(const std::string& name) const;
   // The arguments of the `occurrence`-th call named `name`; empty when there is none.
   std::string ArgumentsOf(const std::string& name, std::size_t occurrence = 0) const;
+  // The arguments of every call of that name, in order.
+  std::vector<std::string> ArgumentsOfEach(const std::string& name) const;
 
  private:
   struct Rule {

@@ -105,7 +105,7 @@ bool FakeDevices::SetupDiClassGuidsFromNameExA(const char* className, platform::
 platform::DeviceInfoSet FakeDevices::SetupDiGetClassDevsExA(const platform::Guid* classGuid,
                                                             std::uint32_t flags) {
   if (auto fault = log_.Record("SetupDiGetClassDevsExA", GuidText(classGuid) + ", " + Hex(flags))) {
-    Fail(FaultOr(*fault, device_errors::kNotEnoughMemory));
+    Fail(FaultOr(*fault, platform::kErrorNotEnoughMemory));
     return platform::InvalidDeviceInfoSet();
   }
   const bool allClasses = (flags & platform::kDigcfAllClasses) != 0;
@@ -126,7 +126,7 @@ platform::DeviceInfoSet FakeDevices::SetupDiGetClassDevsExA(const platform::Guid
 platform::DeviceInfoSet FakeDevices::SetupDiCreateDeviceInfoListExA(
     const platform::Guid* classGuid) {
   if (auto fault = log_.Record("SetupDiCreateDeviceInfoListExA", GuidText(classGuid))) {
-    Fail(FaultOr(*fault, device_errors::kNotEnoughMemory));
+    Fail(FaultOr(*fault, platform::kErrorNotEnoughMemory));
     return platform::InvalidDeviceInfoSet();
   }
   Set set;
@@ -141,7 +141,7 @@ bool FakeDevices::SetupDiOpenDeviceInfoA(platform::DeviceInfoSet set, const char
     return Fail(FaultOr(*fault, device_errors::kNoSuchDevinst));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
+  if (found == nullptr) return Fail(platform::kErrorInvalidHandle);
   for (std::size_t i = 0; i < tree.size(); ++i) {
     if (!SameText(tree[i].instanceId, instanceId)) continue;
     if (found->classFilter && !SameGuid(*found->classFilter, tree[i].classGuid)) {
@@ -159,10 +159,10 @@ bool FakeDevices::SetupDiOpenDeviceInfoA(platform::DeviceInfoSet set, const char
 bool FakeDevices::SetupDiGetDeviceInfoListDetailA(platform::DeviceInfoSet set,
                                                   platform::DeviceInfoListDetail* detail) {
   if (auto fault = log_.Record("SetupDiGetDeviceInfoListDetailA", SetText(set))) {
-    return Fail(FaultOr(*fault, device_errors::kInvalidHandle));
+    return Fail(FaultOr(*fault, platform::kErrorInvalidHandle));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
+  if (found == nullptr) return Fail(platform::kErrorInvalidHandle);
   detail->classGuid = found->classFilter ? *found->classFilter : platform::Guid();
   detail->remoteMachineHandle = machineHandle;
   return true;
@@ -175,7 +175,7 @@ bool FakeDevices::SetupDiEnumDeviceInfo(platform::DeviceInfoSet set, std::uint32
     return Fail(FaultOr(*fault, platform::kErrorNoMoreItems));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
+  if (found == nullptr) return Fail(platform::kErrorInvalidHandle);
   if (index >= found->members.size()) return Fail(platform::kErrorNoMoreItems);
   const std::size_t position = found->members[index];
   device->classGuid = tree[position].classGuid;
@@ -195,7 +195,7 @@ bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
     return Fail(FaultOr(*fault, device_errors::kInvalidData));
   }
   Set* found = FindSet(set);
-  if (found == nullptr) return Fail(device_errors::kInvalidHandle);
+  if (found == nullptr) return Fail(platform::kErrorInvalidHandle);
   FakeDevice* owner = DeviceOf(device.devInst);
   if (owner == nullptr || device.reserved != reinterpret_cast<std::uintptr_t>(set)) {
     return Fail(device_errors::kInvalidParameter);
@@ -228,9 +228,7 @@ bool FakeDevices::SetupDiGetDeviceRegistryPropertyA(platform::DeviceInfoSet set,
 bool FakeDevices::SetupDiDestroyDeviceInfoList(platform::DeviceInfoSet set) {
   auto fault = log_.Record("SetupDiDestroyDeviceInfoList", SetText(set));
   const bool known = sets_.erase(reinterpret_cast<std::uintptr_t>(set)) != 0;
-  if (fault) return Fail(FaultOr(*fault, device_errors::kInvalidHandle));
-  if (!known) return Fail(device_errors::kInvalidHandle);
-  return true;
+  return !fault && known;  // as every release call, it leaves the last error alone
 }
 
 std::uint32_t FakeDevices::GetLastError() {

@@ -15,8 +15,6 @@ namespace fakes {
 
 // Error codes of SetupAPI that the device fake answers with.
 namespace device_errors {
-constexpr std::uint32_t kInvalidHandle = 6;
-constexpr std::uint32_t kNotEnoughMemory = 8;
 constexpr std::uint32_t kInvalidData = 13;
 constexpr std::uint32_t kInvalidParameter = 87;
 constexpr std::uint32_t kClassMismatch = 0xE0000203u;

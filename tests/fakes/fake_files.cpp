@@ -6,10 +6,8 @@
 namespace fakes {
 namespace {
 
-constexpr std::uint32_t kErrorAccessDenied = 5;   // ERROR_ACCESS_DENIED
-constexpr std::uint32_t kErrorInvalidHandle = 6;  // ERROR_INVALID_HANDLE
-constexpr std::uint32_t kErrorNoMoreFiles = 18;   // ERROR_NO_MORE_FILES
-constexpr std::uint32_t kErrorFileExists = 80;    // ERROR_FILE_EXISTS
+constexpr std::uint32_t kErrorNoMoreFiles = 18;  // ERROR_NO_MORE_FILES
+constexpr std::uint32_t kErrorFileExists = 80;   // ERROR_FILE_EXISTS
 
 constexpr int kEof = -1;
 
@@ -109,18 +107,19 @@ int FakeFiles::fclose(platform::TextFileHandle file) {
 bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool failIfExists) {
   if (auto fault = log_.Record("CopyFileA", Quote(existingName) + ", " + Quote(newName) +
                                                 ", failIfExists " + Flag(failIfExists))) {
-    return Fail(FaultOr(*fault, kErrorAccessDenied));
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
   }
   const Entry* source = Find(existingName);
-  if (source == nullptr) return Fail(platform::kNoSuchFile);
-  if ((source->attributes & kFileAttributeDirectory) != 0) return Fail(kErrorAccessDenied);
+  if (source == nullptr) return Fail(platform::kErrorFileNotFound);
+  if ((source->attributes & kFileAttributeDirectory) != 0)
+    return Fail(platform::kErrorAccessDenied);
   const Entry copy = *source;
   Entry* destination = Find(newName);
   if (destination != nullptr) {
     if (failIfExists) return Fail(kErrorFileExists);
     if ((destination->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) !=
         0) {
-      return Fail(kErrorAccessDenied);
+      return Fail(platform::kErrorAccessDenied);
     }
     destination->content = copy.content;
     destination->attributes = copy.attributes;
@@ -132,12 +131,12 @@ bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool fa
 
 std::uint32_t FakeFiles::GetFileAttributesA(const char* path) {
   if (auto fault = log_.Record("GetFileAttributesA", Quote(path))) {
-    Fail(FaultOr(*fault, kErrorAccessDenied));
+    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
     return platform::kInvalidFileAttributes;
   }
   const Entry* entry = Find(path);
   if (entry == nullptr) {
-    Fail(platform::kNoSuchFile);
+    Fail(platform::kErrorFileNotFound);
     return platform::kInvalidFileAttributes;
   }
   return entry->attributes;
@@ -145,23 +144,23 @@ std::uint32_t FakeFiles::GetFileAttributesA(const char* path) {
 
 bool FakeFiles::SetFileAttributesA(const char* path, std::uint32_t attributes) {
   if (auto fault = log_.Record("SetFileAttributesA", Quote(path) + ", " + Hex(attributes))) {
-    return Fail(FaultOr(*fault, kErrorAccessDenied));
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
   }
   Entry* entry = Find(path);
-  if (entry == nullptr) return Fail(platform::kNoSuchFile);
+  if (entry == nullptr) return Fail(platform::kErrorFileNotFound);
   entry->attributes = attributes;
   return true;
 }
 
 bool FakeFiles::DeleteFileA(const char* path) {
   if (auto fault = log_.Record("DeleteFileA", Quote(path))) {
-    return Fail(FaultOr(*fault, kErrorAccessDenied));
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
   }
   const Entry* entry = Find(path);
-  if (entry == nullptr) return Fail(platform::kNoSuchFile);
+  if (entry == nullptr) return Fail(platform::kErrorFileNotFound);
   if (entry->locked ||
       (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
-    return Fail(kErrorAccessDenied);
+    return Fail(platform::kErrorAccessDenied);
   }
   if (!entry->deleteShared) RemoveFile(path);
   return true;
@@ -197,12 +196,12 @@ std::size_t FakeFiles::ReportMatch(const std::string& pattern, std::size_t from,
 
 platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::FindData* data) {
   if (auto fault = log_.Record("FindFirstFileA", Quote(pattern))) {
-    Fail(FaultOr(*fault, kErrorAccessDenied));
+    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
     return platform::InvalidFindHandle();
   }
   const std::size_t found = ReportMatch(pattern, 0, data);
   if (found == entries_.size()) {
-    Fail(platform::kNoSuchFile);
+    Fail(platform::kErrorFileNotFound);
     return platform::InvalidFindHandle();
   }
   const std::uintptr_t handle = nextHandle_++;
@@ -213,10 +212,10 @@ platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::Fi
 bool FakeFiles::FindNextFileA(platform::FindHandle search, platform::FindData* data) {
   const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(search);
   if (auto fault = log_.Record("FindNextFileA", "find#" + std::to_string(handle))) {
-    return Fail(FaultOr(*fault, kErrorAccessDenied));
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
   }
   auto open = searches_.find(handle);
-  if (open == searches_.end()) return Fail(kErrorInvalidHandle);
+  if (open == searches_.end()) return Fail(platform::kErrorInvalidHandle);
   const std::size_t found = ReportMatch(open->second.pattern, open->second.next, data);
   if (found == entries_.size()) return Fail(kErrorNoMoreFiles);
   open->second.next = found + 1;

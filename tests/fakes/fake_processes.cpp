@@ -28,7 +28,7 @@ bool FakeProcesses::CreateProcessA(const char* applicationName, char* commandLin
 
   bool answer = false;
   if (fault) {
-    lastError = FaultOr(*fault, kErrorFileNotFound);
+    lastError = FaultOr(*fault, platform::kErrorFileNotFound);
   } else {
     if (child) child(applicationName, commandLine);
     information->hProcess = NewHandle();
@@ -51,7 +51,8 @@ std::uint32_t FakeProcesses::WaitForSingleObject(platform::ObjectHandle object,
                   Hex(reinterpret_cast<std::uintptr_t>(object)) + ", " + Hex(milliseconds));
   waitTimeouts.push_back(milliseconds);
   if (fault || processes_.count(object) == 0) {
-    lastError = fault ? FaultOr(*fault, kErrorInvalidHandle) : kErrorInvalidHandle;
+    lastError =
+        fault ? FaultOr(*fault, platform::kErrorInvalidHandle) : platform::kErrorInvalidHandle;
     return kWaitFailed;
   }
   return kWaitObject0;
@@ -63,12 +64,12 @@ bool FakeProcesses::CloseHandle(platform::ObjectHandle object) {
   const bool wasThread = !wasProcess && threads_.erase(object) > 0;
   // A planned failure still ends the handle: there is nothing more a caller could release.
   if (fault) {
-    lastError = FaultOr(*fault, kErrorInvalidHandle);
+    lastError = FaultOr(*fault, platform::kErrorInvalidHandle);
     return false;
   }
   if (!wasProcess && !wasThread) {
     ++badCloses;
-    lastError = kErrorInvalidHandle;
+    lastError = platform::kErrorInvalidHandle;
     return false;
   }
   closedKinds.emplace_back(wasProcess ? "process" : "thread");
@@ -78,7 +79,7 @@ bool FakeProcesses::CloseHandle(platform::ObjectHandle object) {
 std::uint32_t FakeProcesses::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
   const auto fault = log_.Record("GetSystemDirectoryA", std::to_string(size));
   if (fault) {
-    lastError = FaultOr(*fault, kErrorNotEnoughMemory);
+    lastError = FaultOr(*fault, platform::kErrorNotEnoughMemory);
     return 0;
   }
   const auto length = static_cast<std::uint32_t>(systemDirectory.size());

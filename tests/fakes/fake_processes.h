@@ -8,15 +8,13 @@
 #include <vector>
 
 #include "platform/processes.h"
+#include "platform/system_error.h"
 #include "tests/fakes/call_log.h"
 
 namespace fakes {
 
 constexpr std::uint32_t kWaitObject0 = 0x00000000u;  // WAIT_OBJECT_0
 constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;   // WAIT_FAILED
-constexpr std::uint32_t kErrorFileNotFound = 2;      // ERROR_FILE_NOT_FOUND
-constexpr std::uint32_t kErrorInvalidHandle = 6;     // ERROR_INVALID_HANDLE
-constexpr std::uint32_t kErrorNotEnoughMemory = 8;   // ERROR_NOT_ENOUGH_MEMORY
 
 // What one CreateProcessA call was given, copied at the time of the call.
 struct ProcessCreation {

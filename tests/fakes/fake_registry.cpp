@@ -8,7 +8,6 @@
 namespace fakes {
 namespace {
 
-constexpr std::int32_t kErrorInvalidHandle = 6;
 constexpr std::int32_t kErrorBadPathname = 161;
 
 std::string Fold(const std::string& name) {
@@ -112,7 +111,7 @@ FakeRegistry::Key* FakeRegistry::Resolve(platform::KeyHandle key, std::vector<st
   }
   const auto found = handles_.find(reinterpret_cast<std::uintptr_t>(key));
   if (found == handles_.end()) {
-    *error = kErrorInvalidHandle;
+    *error = platform::kErrorInvalidHandle;
     return nullptr;
   }
   *path = found->second.path;
@@ -252,8 +251,8 @@ std::int32_t FakeRegistry::RegCloseKey(platform::KeyHandle key) {
   BeforeCall("RegCloseKey");
   const auto fault = log_.Record("RegCloseKey", Describe(key));
   const std::size_t closed = handles_.erase(reinterpret_cast<std::uintptr_t>(key));
-  if (fault) return static_cast<std::int32_t>(FaultOr(*fault, kErrorInvalidHandle));
-  return closed == 1 ? platform::kErrorSuccess : kErrorInvalidHandle;
+  if (fault) return static_cast<std::int32_t>(FaultOr(*fault, platform::kErrorInvalidHandle));
+  return closed == 1 ? platform::kErrorSuccess : platform::kErrorInvalidHandle;
 }
 
 void FakeRegistry::AddKey(const std::string& path) { Create(Split(path)); }

@@ -12,16 +12,6 @@ namespace {
 
 using common::RunOutcome;
 
-const char kRegTool[] = "C:\\WINDOWS\\system32\\reg.exe";
-
-std::vector<std::string> HeapAllocSizes(const fakes::CallLog& log) {
-  std::vector<std::string> sizes;
-  for (const fakes::Call& call : log.calls()) {
-    if (call.name == "HeapAlloc") sizes.push_back(call.arguments);
-  }
-  return sizes;
-}
-
 TEST(RunAndWaitTest, StartsTheChildWithCopiesAndTheFixedOptionsThenWaitsAndCloses) {
   fakes::FakePlatform fake;
   const char commandLine[] = "msiexec  /i Product.msi";
@@ -45,7 +35,7 @@ TEST(RunAndWaitTest, StartsTheChildWithCopiesAndTheFixedOptionsThenWaitsAndClose
   EXPECT_EQ(blockSizes,
             (std::vector<std::size_t>{std::strlen(commandLine) + 1, std::strlen(application) + 1}));
   // The command line is copied first, then the application path.
-  EXPECT_EQ(HeapAllocSizes(fake.log),
+  EXPECT_EQ(fake.log.ArgumentsOfEach("HeapAlloc"),
             (std::vector<std::string>{std::to_string(std::strlen(commandLine) + 1),
                                       std::to_string(std::strlen(application) + 1)}));
   EXPECT_EQ(fake.log.Names(),
@@ -82,14 +72,14 @@ TEST(RunAndWaitTest, WithoutApplicationPathOnlyTheCommandLineIsCopied) {
   EXPECT_FALSE(fake.processes.creations[0].applicationName.has_value());
   EXPECT_EQ(fake.log.ArgumentsOf("CreateProcessA"),
             "null, \"msiexec  /quiet /i Product.msi\", FALSE, 0x8000008");
-  EXPECT_EQ(HeapAllocSizes(fake.log), (std::vector<std::string>{"31"}));
+  EXPECT_EQ(fake.log.ArgumentsOfEach("HeapAlloc"), (std::vector<std::string>{"31"}));
   EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
 }
 
 TEST(RunAndWaitTest, AnEmptyCommandLineIsCopiedAsOneByte) {
   fakes::FakePlatform fake;
   EXPECT_EQ(common::RunAndWait(fake.platform, "C:\\t.exe", ""), RunOutcome::Finished);
-  EXPECT_EQ(HeapAllocSizes(fake.log), (std::vector<std::string>{"1", "9"}));
+  EXPECT_EQ(fake.log.ArgumentsOfEach("HeapAlloc"), (std::vector<std::string>{"1", "9"}));
   EXPECT_EQ(fake.processes.creations.at(0).commandLine, "");
 }
 
@@ -146,78 +136,6 @@ TEST(RunAndWaitTest, HeapExhaustionStartsNothingAndLeaksNothing) {
     EXPECT_EQ(fake.memory.BadFrees(), 0);
     EXPECT_EQ(fake.OpenHandles(), 0);
   }
-}
-
-TEST(RunToolTest, BuildsABlankArgumentBlankQuotedArgumentCommandLine) {
-  fakes::FakePlatform fake;
-  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "C:\\data\\settings.reg"), 0);
-  ASSERT_EQ(fake.processes.creations.size(), 1u);
-  EXPECT_EQ(fake.processes.creations[0].applicationName, std::optional<std::string>(kRegTool));
-  EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"C:\\data\\settings.reg\"");
-  // The command line is built in a block of its exact size, then copied for the system.
-  const std::string lineBytes =
-      std::to_string(std::strlen(" import \"C:\\data\\settings.reg\"") + 1);
-  EXPECT_EQ(HeapAllocSizes(fake.log),
-            (std::vector<std::string>{lineBytes, lineBytes, std::to_string(sizeof kRegTool)}));
-  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-  EXPECT_EQ(fake.OpenHandles(), 0);
-}
-
-TEST(RunToolTest, ASecondArgumentWithQuotesGetsASecondPair) {
-  fakes::FakePlatform fake;
-  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "\"C:\\My Data\\a.reg\""), 0);
-  EXPECT_EQ(fake.processes.creations.at(0).commandLine, " import \"\"C:\\My Data\\a.reg\"\"");
-}
-
-TEST(RunToolTest, EmptyArgumentsStillGiveTheLayout) {
-  fakes::FakePlatform fake;
-  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "", ""), 0);
-  EXPECT_EQ(fake.processes.creations.at(0).commandLine, "  \"\"");
-}
-
-TEST(RunToolTest, LongArgumentsAreNotCut) {
-  fakes::FakePlatform fake;
-  const std::string first(5000, 'a');
-  const std::string second(70000, 'b');
-  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, first.c_str(), second.c_str()), 0);
-  EXPECT_EQ(fake.processes.creations.at(0).commandLine, " " + first + " \"" + second + "\"");
-  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-}
-
-TEST(RunToolTest, AToolThatEndsWithAnErrorStillGivesZero) {
-  fakes::FakePlatform fake;
-  fake.processes.childExitCode = 1;
-  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "C:\\missing.reg"), 0);
-}
-
-TEST(RunToolTest, AToolThatCannotStartGivesOne) {
-  fakes::FakePlatform fake;
-  fake.log.Fail("CreateProcessA", 2);
-  EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "a.reg"), 1);
-  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-  EXPECT_EQ(fake.OpenHandles(), 0);
-}
-
-TEST(RunToolTest, HeapExhaustionAtAnyOfItsThreeBlocksGivesOneAndLeaksNothing) {
-  for (int occurrence : {0, 1, 2}) {
-    fakes::FakePlatform fake;
-    fake.log.Fail("HeapAlloc", fakes::kDefaultFault, occurrence);
-    EXPECT_EQ(common::RunTool(fake.platform, kRegTool, "import", "a.reg"), 1) << occurrence;
-    EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
-    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-    EXPECT_EQ(fake.memory.BadFrees(), 0);
-  }
-}
-
-TEST(ToolCommandLineBytesTest, CountsTheFiveAddedBytesAndRefusesSumsThatDoNotFit) {
-  const std::size_t max = static_cast<std::size_t>(-1);
-  EXPECT_EQ(common::ToolCommandLineBytes(0, 0), 5u);
-  EXPECT_EQ(common::ToolCommandLineBytes(6, 20), 31u);
-  EXPECT_EQ(common::ToolCommandLineBytes(max - 10, 5), max);
-  EXPECT_EQ(common::ToolCommandLineBytes(max - 10, 6), max);
-  EXPECT_EQ(common::ToolCommandLineBytes(max - 4, 0), max);
-  EXPECT_EQ(common::ToolCommandLineBytes(max, max), max);
-  EXPECT_EQ(common::ToolCommandLineBytes(max - 6, 0), max - 1);
 }
 
 }  // namespace

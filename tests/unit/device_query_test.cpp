@@ -7,6 +7,7 @@
 
 #include "mordelt/identifier_pattern.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/unit/argument_table.h"
 
 namespace {
 
@@ -214,7 +215,7 @@ TEST_F(DeviceQuery, SeveralClassesOfOneNameUseTheFirst) {
 
 TEST_F(DeviceQuery, ClassLookupFailingGivesTwo) {
   for (std::uint32_t error : {fakes::device_errors::kInvalidParameter,
-                              fakes::device_errors::kNotEnoughMemory, fakes::kDefaultFault}) {
+                              platform::kErrorNotEnoughMemory, fakes::kDefaultFault}) {
     fake.log.Clear();
     fake.log.Fail("SetupDiClassGuidsFromNameExA", error);
     EXPECT_EQ(Query({"=Ports"}), 2);
@@ -345,7 +346,7 @@ TEST_F(DeviceQuery, EnumerationFailingEndsTheWalkWithFour) {
   fake.log.Fail("SetupDiEnumDeviceInfo", fakes::kDefaultFault, 0);
   EXPECT_EQ(Query({"*"}), 4);
   fake.log.Clear();
-  fake.log.Fail("SetupDiEnumDeviceInfo", fakes::device_errors::kInvalidHandle, 1);
+  fake.log.Fail("SetupDiEnumDeviceInfo", platform::kErrorInvalidHandle, 1);
   EXPECT_EQ(Query({"*CC_0200"}), 4);  // the card is the second device
 }
 
@@ -356,6 +357,50 @@ TEST_F(DeviceQuery, IdentifierListWithoutMemoryCountsAsEmpty) {
   fake.log.Clear();
   fake.log.Fail("HeapAlloc", fakes::kDefaultFault, 1);
   EXPECT_EQ(Query({"*"}), 0);
+}
+
+// --- The "-hwid" loop ---
+
+struct QueryRecorder {
+  static std::vector<std::string> patterns;
+  static int matchOn;  // the query number (1-based) that finds a device; 0: none
+  static int Query(const platform::Platform&, int count, char** arguments) {
+    EXPECT_EQ(count, 1);
+    patterns.emplace_back(arguments[0]);
+    return static_cast<int>(patterns.size()) == matchOn ? 0 : 4;
+  }
+};
+std::vector<std::string> QueryRecorder::patterns;
+int QueryRecorder::matchOn = 0;
+
+int RunHashLoop(testing_support::ArgumentTable& table, int matchOn) {
+  fakes::FakePlatform fake;
+  QueryRecorder::patterns.clear();
+  QueryRecorder::matchOn = matchOn;
+  return mordelt::QueryEachHashPattern(fake.platform, table.data(), table.count(),
+                                       QueryRecorder::Query);
+}
+
+TEST(QueryEachHashPatternTest, NoArgumentsOrNoneWithHashGiveFourWithoutAQuery) {
+  testing_support::ArgumentTable none{};
+  EXPECT_EQ(RunHashLoop(none, 1), 4);
+  testing_support::ArgumentTable plain{"PCI\\VEN_1234", "USB*"};
+  EXPECT_EQ(RunHashLoop(plain, 1), 4);
+  EXPECT_TRUE(QueryRecorder::patterns.empty());
+}
+
+TEST(QueryEachHashPatternTest, ReplacesOnlyTheLeadingHashInPlace) {
+  testing_support::ArgumentTable table{"#PCI\\VEN_#1", "#"};
+  EXPECT_EQ(RunHashLoop(table, 0), 4);
+  EXPECT_EQ(QueryRecorder::patterns, (std::vector<std::string>{"*PCI\\VEN_#1", "*"}));
+  EXPECT_EQ(table.at(0), "*PCI\\VEN_#1");
+}
+
+TEST(QueryEachHashPatternTest, StopsAtTheFirstMatchAndSkipsArgumentsWithoutHash) {
+  testing_support::ArgumentTable table{"#A", "B", "#C", "#D"};
+  EXPECT_EQ(RunHashLoop(table, 2), 0);
+  EXPECT_EQ(QueryRecorder::patterns, (std::vector<std::string>{"*A", "*C"}));
+  EXPECT_EQ(table.at(3), "#D");  // never looked at
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/fakes/fake_platform.h"
@@ -15,8 +17,12 @@ using testing_support::kMordeltUsage;
 
 using Table = testing_support::ArgumentTable;
 
+// Runs a command line already cut into its entries.
 common::CommandResult Dispatch(fakes::FakePlatform& fake, Table& table) {
   return mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+}
+common::CommandResult Dispatch(fakes::FakePlatform& fake, Table&& table) {
+  return Dispatch(fake, table);
 }
 
 TEST(DispatchCommandTest, EmptyTableEndsWithZeroAndWritesNothing) {
@@ -45,46 +51,328 @@ TEST(DispatchCommandTest, UnrecognisedVerbsWriteTheUsageTextAndEndTheProcessWith
   }
 }
 
-struct QueryRecorder {
-  static std::vector<std::string> patterns;
-  static int matchOn;  // the query number (1-based) that finds a device; 0: none
-  static int Query(const platform::Platform&, int count, char** arguments) {
-    EXPECT_EQ(count, 1);
-    patterns.emplace_back(arguments[0]);
-    return static_cast<int>(patterns.size()) == matchOn ? 0 : 4;
+// --- Registry verbs ---
+
+void ExpectUsageWithoutRegistryCall(fakes::FakePlatform& fake, Table table) {
+  const std::string verb = table.at(0);
+  const common::CommandResult result = Dispatch(fake, std::move(table));
+  EXPECT_EQ(result.exitCode, 1) << verb;
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess) << verb;
+  EXPECT_EQ(fake.console.output, kMordeltUsage) << verb;
+  EXPECT_TRUE(fake.log.calls().empty()) << verb;
+}
+
+TEST(RegistryVerbsTest, AddAndItsPrefixesSetTheValueAndEndTheProcess) {
+  for (const char* verb : {"-add", "-addition", "-add-anything"}) {
+    fakes::FakePlatform fake;
+    const common::CommandResult result = Dispatch(fake, {verb, "SOFTWARE\\K", "N", "V", "extra"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::ExitProcess) << verb;
+    EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\K", "N"), "V") << verb;
+    EXPECT_EQ(fake.console.output, "");
   }
-};
-std::vector<std::string> QueryRecorder::patterns;
-int QueryRecorder::matchOn = 0;
+}
 
-int RunHashLoop(Table& table, int matchOn) {
+TEST(RegistryVerbsTest, AddPassesOnFive) {
   fakes::FakePlatform fake;
-  QueryRecorder::patterns.clear();
-  QueryRecorder::matchOn = matchOn;
-  return mordelt::QueryEachHashPattern(fake.platform, table.data(), table.count(),
-                                       QueryRecorder::Query);
+  fake.log.Fail("RegSetValueExA");
+  const common::CommandResult result = Dispatch(fake, {"-add", "K\\A", "N", "V"});
+  EXPECT_EQ(result.exitCode, 5);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
 }
 
-TEST(QueryEachHashPatternTest, NoArgumentsOrNoneWithHashGiveFourWithoutAQuery) {
-  Table none{};
-  EXPECT_EQ(RunHashLoop(none, 1), 4);
-  Table plain{"PCI\\VEN_1234", "USB*"};
-  EXPECT_EQ(RunHashLoop(plain, 1), 4);
-  EXPECT_TRUE(QueryRecorder::patterns.empty());
+TEST(RegistryVerbsTest, DeleteRemovesTheSubkeyAndEndsTheProcess) {
+  fakes::FakePlatform fake;
+  fake.registry.AddKey("SOFTWARE\\K\\Leaf");
+  common::CommandResult result = Dispatch(fake, {"-delete", "SOFTWARE\\K", "Leaf"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
+  EXPECT_FALSE(fake.registry.KeyExists("SOFTWARE\\K\\Leaf"));
+  result = Dispatch(fake, {"-deleted", "SOFTWARE\\K", "Leaf"});
+  EXPECT_EQ(result.exitCode, 6);
+  EXPECT_EQ(result.ending, common::Ending::ExitProcess);
+  EXPECT_EQ(fake.console.output, "");
 }
 
-TEST(QueryEachHashPatternTest, ReplacesOnlyTheLeadingHashInPlace) {
-  Table table{"#PCI\\VEN_#1", "#"};
-  EXPECT_EQ(RunHashLoop(table, 0), 4);
-  EXPECT_EQ(QueryRecorder::patterns, (std::vector<std::string>{"*PCI\\VEN_#1", "*"}));
-  EXPECT_EQ(table.at(0), "*PCI\\VEN_#1");
+TEST(RegistryVerbsTest, RegfileAndItsPrefixesRunTheScriptInSetModeAndReturn) {
+  for (const char* verb : {"-reg", "-regfile", "-registry"}) {
+    fakes::FakePlatform fake;
+    fake.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n");
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\x.txt"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "V") << verb;
+  }
+  fakes::FakePlatform failing;
+  failing.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n");
+  failing.log.Fail("RegOpenKeyExA");
+  EXPECT_EQ(Dispatch(failing, {"-regfile", "C:\\x.txt"}).exitCode, 5);
 }
 
-TEST(QueryEachHashPatternTest, StopsAtTheFirstMatchAndSkipsArgumentsWithoutHash) {
-  Table table{"#A", "B", "#C", "#D"};
-  EXPECT_EQ(RunHashLoop(table, 2), 0);
-  EXPECT_EQ(QueryRecorder::patterns, (std::vector<std::string>{"*A", "*C"}));
-  EXPECT_EQ(table.at(3), "#D");  // never looked at
+TEST(RegistryVerbsTest, DelregfromfileAndItsPrefixRunTheScriptInDeleteModeAndReturn) {
+  for (const char* verb : {"-delregfromfil", "-delregfromfile"}) {
+    fakes::FakePlatform fake;
+    fake.registry.PutString("S\\A", "N", "old");
+    fake.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n\"S\\A\" \"Gone\" \"V\"\n");
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\x.txt"});
+    EXPECT_EQ(result.exitCode, 6) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_FALSE(fake.registry.Value("S\\A", "N").has_value()) << verb;
+    EXPECT_EQ(fake.console.output, "Error: the number of error is 2") << verb;
+  }
+}
+
+TEST(RegistryVerbsTest, DelregkeyfromfileAndItsPrefixRunThePathFileAndReturn) {
+  for (const char* verb : {"-delregkeyfrom", "-delregkeyfromfile"}) {
+    fakes::FakePlatform fake;
+    fake.registry.PutString("S\\A", "N", "old");
+    fake.files.AddFile("C:\\y.txt", "S\\A\\N\n");
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\y.txt"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_FALSE(fake.registry.Value("S\\A", "N").has_value()) << verb;
+  }
+}
+
+TEST(RegistryVerbsTest, FileVerbsReturnZeroForAMissingFile) {
+  for (const char* verb : {"-regfile", "-delregfromfile", "-delregkeyfromfile"}) {
+    fakes::FakePlatform fake;
+    const common::CommandResult result = Dispatch(fake, {verb, "C:\\none.txt"});
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    EXPECT_EQ(fake.console.output, "") << verb;
+  }
+}
+
+TEST(RegistryVerbsTest, TooFewArgumentsDrawTheUsageTextWithoutARegistryCall) {
+  {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {"-add", "K\\A", "N"});
+  }
+  {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {"-addition"});
+  }
+  {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {"-delete", "K\\A"});
+  }
+  for (const char* verb : {"-reg", "-registry", "-delregfromfil", "-delregkeyfrom"}) {
+    fakes::FakePlatform fake;
+    ExpectUsageWithoutRegistryCall(fake, {verb});
+  }
+}
+
+// --- -importreg ---
+
+TEST(ImportRegVerbTest, RunsRegExeWithTheTwoArgumentsAndReturnsZero) {
+  for (const char* verb : {"-importreg", "-importr", "-importregistry"}) {
+    fakes::FakePlatform fake;
+    fake.processes.childExitCode = 1;  // reg.exe's own failure is not passed on
+    Table table{verb, "import", "C:\\data\\settings.reg", "ignored"};
+    const common::CommandResult result =
+        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+    EXPECT_EQ(result.exitCode, 0) << verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
+    ASSERT_EQ(fake.processes.creations.size(), 1u) << verb;
+    EXPECT_EQ(fake.processes.creations[0].applicationName,
+              std::optional<std::string>("C:\\windows\\system32\\reg.exe"));
+    EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"C:\\data\\settings.reg\"");
+    EXPECT_EQ(fake.console.output, "");
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  }
+}
+
+TEST(ImportRegVerbTest, RegExeIsTakenFromTheSystemDirectoryOnly) {
+  // An unreadable system directory (empty here) ends the command as a start failure does.
+  for (const std::string& directory : {std::string("D:\\WinNT\\System32"), std::string()}) {
+    fakes::FakePlatform fake;
+    fake.processes.systemDirectory = directory;
+    if (directory.empty()) fake.log.Fail("GetSystemDirectoryA");
+    Table table{"-importreg", "import", "a.reg"};
+    const common::CommandResult result =
+        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+    EXPECT_EQ(result.exitCode, directory.empty() ? 1 : 0) << directory;
+    EXPECT_EQ(result.ending, common::Ending::Return);
+    EXPECT_EQ(fake.console.output, "");
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+    if (directory.empty()) {
+      EXPECT_EQ(fake.processes.creations.size(), 0u);
+    } else {
+      ASSERT_EQ(fake.processes.creations.size(), 1u);
+      EXPECT_EQ(fake.processes.creations[0].applicationName,
+                std::optional<std::string>(directory + "\\reg.exe"));
+      EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"a.reg\"");
+    }
+  }
+}
+
+TEST(ImportRegVerbTest, RegExeThatCannotStartGivesOne) {
+  fakes::FakePlatform fake;
+  fake.log.Fail("CreateProcessA", 2);
+  Table table{"-importreg", "import", "a.reg"};
+  const common::CommandResult result =
+      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(ImportRegVerbTest, MemoryRunningOutGivesOneWithNothingStarted) {
+  fakes::FakePlatform fake;
+  fake.log.Fail("HeapAlloc");
+  Table table{"-importreg", "import", "a.reg"};
+  const common::CommandResult result =
+      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+}
+
+TEST(ImportRegVerbTest, ShorterPrefixesAndMissingArgumentsStartNothing) {
+  for (auto entries :
+       {std::vector<const char*>{"-import", "import", "a.reg"},
+        std::vector<const char*>{"-importR", "import", "a.reg"},
+        std::vector<const char*>{"-importreg", "import"}, std::vector<const char*>{"-importreg"}}) {
+    fakes::FakePlatform fake;
+    Table table(entries);
+    const common::CommandResult result =
+        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+    EXPECT_EQ(result.exitCode, 1) << entries[0];
+    EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u) << entries[0];
+    EXPECT_EQ(fake.console.writes.size(), 5u) << entries[0];
+  }
+}
+
+// --- Device and file verbs ---
+
+TEST(DeviceVerbsTest, HwidWithHashFindsAnyPresentDevice) {
+  fakes::FakePlatform fake;
+  fake.devices.Add({"ROOT\\X\\0", fakes::MakeGuid(1), true, fakes::MultiSz({"X"}), {}});
+  const common::CommandResult result = Dispatch(fake, {"-hwid", "#"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(fake.log.ArgumentsOf("SetupDiGetClassDevsExA"), "null, 0x6");
+  EXPECT_EQ(fake.OpenHandles(), 0);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+}
+
+TEST(DeviceVerbsTest, HwidOnAMachineWithoutPresentDevicesGivesFour) {
+  fakes::FakePlatform fake;
+  fake.devices.Add({"ROOT\\X\\0", fakes::MakeGuid(1), false, fakes::MultiSz({"X"}), {}});
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#"}).exitCode, 4);
+}
+
+TEST(DeviceVerbsTest, HwidWithoutHashArgumentsMakesNoQuery) {
+  fakes::FakePlatform fake;
+  fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"PCI\\VEN_1234"}), {}});
+  EXPECT_EQ(Dispatch(fake, {"-hwid"}).exitCode, 4);
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "PCI\\VEN_1234"}).exitCode, 4);
+  EXPECT_EQ(Dispatch(fake, {"-hwidx", "*"}).exitCode, 4);
+  EXPECT_TRUE(fake.log.calls().empty());
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(DeviceVerbsTest, HwidTriesEachHashPatternUntilOneMatches) {
+  fakes::FakePlatform fake;
+  fake.devices.Add(
+      {"PCI\\VEN_1234&DEV_5678\\3",
+       fakes::MakeGuid(1),
+       true,
+       fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000&REV_01",
+                       "PCI\\VEN_1234&DEV_5678&SUBSYS_00000000", "PCI\\VEN_1234&DEV_5678"}),
+       {}});
+  Table table{"-hwid", "#PNP0501", "USB\\X", "#PCI\\VEN_1234&DEV_5678", "#NEVER"};
+  const common::CommandResult result =
+      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(fake.devices.SetsMade(), 2);
+  EXPECT_EQ(table.at(1), "*PNP0501");
+  EXPECT_EQ(table.at(3), "*PCI\\VEN_1234&DEV_5678");
+  EXPECT_EQ(table.at(4), "#NEVER");  // never looked at
+  EXPECT_EQ(fake.OpenHandles(), 0);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+}
+
+TEST(DeviceVerbsTest, HwidWhereNoPatternMatchesGivesFour) {
+  fakes::FakePlatform fake;
+  fake.devices.Add({"PCI\\X",
+                    fakes::MakeGuid(1),
+                    true,
+                    fakes::MultiSz({"PCI\\VEN_1234&DEV_5678&SUBSYS_00000000"}),
+                    {}});
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#A", "#PCI\\VEN_1234&DEV_5678"}).exitCode, 4);
+  EXPECT_EQ(fake.devices.SetsMade(), 2);
+}
+
+TEST(DeviceVerbsTest, HwidQueryFailureIsNotAMatch) {
+  fakes::FakePlatform fake;
+  fake.devices.Add({"PCI\\X", fakes::MakeGuid(1), true, fakes::MultiSz({"A"}), {}});
+  fake.log.Fail("SetupDiGetClassDevsExA", fakes::kDefaultFault, 0);
+  // The first query fails (2), the second finds the device.
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#", "#A"}).exitCode, 0);
+  fake.log.Clear();
+  fake.log.Fail("SetupDiGetClassDevsExA");
+  EXPECT_EQ(Dispatch(fake, {"-hwid", "#"}).exitCode, 4);
+}
+
+TEST(DeviceVerbsTest, RescanReturnsTheRescanResult) {
+  fakes::FakePlatform fake;
+  common::CommandResult result = Dispatch(fake, {"-rescan"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(Dispatch(fake, {"-rescan", "x"}).exitCode, 0);
+  EXPECT_EQ(fake.devices.reenumerated.size(), 2u);
+  fake.log.Fail("CM_Locate_DevNode_ExA");
+  EXPECT_EQ(Dispatch(fake, {"-rescan"}).exitCode, 2);
+  fake.log.Clear();
+  fake.log.Fail("CM_Reenumerate_DevNode_Ex");
+  result = Dispatch(fake, {"-rescan"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(FileVerbsTest, CpfileCopiesOverTheDestination) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\a.sys", "a", 0x20);
+  fake.files.AddFile("C:\\b.sys", "b", 0x20);
+  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\a.sys", "C:\\b.sys"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(fake.files.Content("C:\\b.sys"), "a");
+}
+
+TEST(FileVerbsTest, CpfileThatFailsGivesSeven) {
+  fakes::FakePlatform fake;
+  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\none", "C:\\b.sys"});
+  EXPECT_EQ(result.exitCode, 7);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(FileVerbsTest, CpfileWithOneArgumentIsAUsageError) {
+  fakes::FakePlatform fake;
+  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\a.sys"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(fake.log.Count("CopyFileA"), 0u);
+}
+
+TEST(FileVerbsTest, DelfileDeletesReadOnlyFilesAndAcceptsMissingOnes) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\ro.sys", "x", 0x21);
+  common::CommandResult result = Dispatch(fake, {"-delfile", "C:\\ro.sys"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.ending, common::Ending::Return);
+  EXPECT_FALSE(fake.files.Exists("C:\\ro.sys"));
+  EXPECT_EQ(Dispatch(fake, {"-delfile", "C:\\ro.sys"}).exitCode, 0);
+  fake.files.AddFile("C:\\busy.sys", "x", 0x20);
+  fake.files.Lock("C:\\busy.sys");
+  EXPECT_EQ(Dispatch(fake, {"-delfile", "C:\\busy.sys"}).exitCode, 7);
+  EXPECT_EQ(Dispatch(fake, {"-delfile"}).exitCode, 1);
+  EXPECT_EQ(fake.log.Count("DeleteFileA"), 3u);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "mordelt/device_rescan.h"
 #include "mordelt/dispatcher.h"
 #include "mordelt/file_commands.h"
+#include "mordelt/import_registry_file.h"
 #include "mordelt/multi_string.h"
 #include "mordelt/path_file.h"
 #include "mordelt/registry_script.h"
@@ -206,8 +207,8 @@ TEST(FaultSweepTest, RunTool) {
   Operation operation;
   operation.name = "RunTool";
   operation.act = [](World& world) {
-    return Outcome{std::to_string(common::RunTool(world.platform, "C:\\WINDOWS\\system32\\reg.exe",
-                                                  "import", "C:\\data\\settings.reg"))};
+    return Outcome{std::to_string(mordelt::RunTool(world.platform, "C:\\WINDOWS\\system32\\reg.exe",
+                                                   "import", "C:\\data\\settings.reg"))};
   };
   operation.success = {"0", ""};
   operation.onFailure = [](const Fault& fault) -> Expected {
@@ -682,7 +683,7 @@ TEST(FaultSweepTest, CopyFileReplacing) {
 // leaves the read-only file in place and the deletion refused. A refused deletion is done only
 // when the system says there is no such file.
 std::string DeleteEnd(const Fault& fault) {
-  return fault.name == "DeleteFileA" && fault.error == platform::kNoSuchFile ? "0" : "7";
+  return fault.name == "DeleteFileA" && fault.error == platform::kErrorFileNotFound ? "0" : "7";
 }
 
 TEST(FaultSweepTest, DeleteFileForced) {
@@ -696,8 +697,8 @@ TEST(FaultSweepTest, DeleteFileForced) {
   };
   operation.success = {"0", ""};
   operation.onFailure = [](const Fault& fault) { return Expected{DeleteEnd(fault), ""}; };
-  operation.errors["GetFileAttributesA"] = {fakes::kDefaultFault, platform::kNoSuchFile};
-  operation.errors["DeleteFileA"] = {fakes::kDefaultFault, platform::kNoSuchFile};
+  operation.errors["GetFileAttributesA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
+  operation.errors["DeleteFileA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
   operation.verify = [](World& world, const Fault& fault) {
     EXPECT_TRUE(world.fake.files.Exists("C:\\a.txt")) << fault.name;
   };

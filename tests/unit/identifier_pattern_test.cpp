@@ -31,39 +31,39 @@ TEST(ParseIdentifierPatternTest, PlainPatternPointsIntoTheArgument) {
   fakes::FakeCodePage codePage;
   const char argument[] = "PCI\\VEN_1234*DEV*";
   const IdentifierPattern pattern = ParseIdentifierPattern(codePage, argument);
-  EXPECT_EQ(pattern.Text, argument);
-  EXPECT_EQ(pattern.FirstWildcard, argument + 12);
-  EXPECT_EQ(pattern.ByInstanceId, 0);
+  EXPECT_EQ(pattern.text, argument);
+  EXPECT_EQ(pattern.firstWildcard, argument + 12);
+  EXPECT_EQ(pattern.byInstanceId, 0);
 }
 
 TEST(ParseIdentifierPatternTest, MarkersAreReadInTheirOrderOnly) {
   fakes::FakeCodePage codePage;
   const char instance[] = "@ROOT\\*";
   IdentifierPattern pattern = ParseIdentifierPattern(codePage, instance);
-  EXPECT_EQ(pattern.Text, instance + 1);
-  EXPECT_EQ(pattern.FirstWildcard, instance + 6);
-  EXPECT_EQ(pattern.ByInstanceId, 1);
+  EXPECT_EQ(pattern.text, instance + 1);
+  EXPECT_EQ(pattern.firstWildcard, instance + 6);
+  EXPECT_EQ(pattern.byInstanceId, 1);
 
   const char literalInstance[] = "@'*X";
   pattern = ParseIdentifierPattern(codePage, literalInstance);
-  EXPECT_EQ(pattern.Text, literalInstance + 2);
-  EXPECT_EQ(pattern.FirstWildcard, nullptr);
-  EXPECT_EQ(pattern.ByInstanceId, 1);
+  EXPECT_EQ(pattern.text, literalInstance + 2);
+  EXPECT_EQ(pattern.firstWildcard, nullptr);
+  EXPECT_EQ(pattern.byInstanceId, 1);
 
   // "@" after the apostrophe, or anywhere but first, is an ordinary character.
   const char literalAt[] = "'@A";
   pattern = ParseIdentifierPattern(codePage, literalAt);
-  EXPECT_EQ(pattern.Text, literalAt + 1);
-  EXPECT_EQ(pattern.ByInstanceId, 0);
+  EXPECT_EQ(pattern.text, literalAt + 1);
+  EXPECT_EQ(pattern.byInstanceId, 0);
 
   const char apostropheFirst[] = "'@*";
   pattern = ParseIdentifierPattern(codePage, apostropheFirst);
-  EXPECT_EQ(pattern.FirstWildcard, nullptr);
+  EXPECT_EQ(pattern.firstWildcard, nullptr);
 
   const char twoAts[] = "@@A";
   pattern = ParseIdentifierPattern(codePage, twoAts);
-  EXPECT_EQ(pattern.Text, twoAts + 1);
-  EXPECT_EQ(pattern.ByInstanceId, 1);
+  EXPECT_EQ(pattern.text, twoAts + 1);
+  EXPECT_EQ(pattern.byInstanceId, 1);
 }
 
 TEST(ParseIdentifierPatternTest, EmptyAndMarkerOnlyArguments) {
@@ -71,14 +71,14 @@ TEST(ParseIdentifierPatternTest, EmptyAndMarkerOnlyArguments) {
   const char empty[] = "";
   const char at[] = "@";
   const char apostrophe[] = "'";
-  EXPECT_EQ(ParseIdentifierPattern(codePage, empty).FirstWildcard, nullptr);
+  EXPECT_EQ(ParseIdentifierPattern(codePage, empty).firstWildcard, nullptr);
   IdentifierPattern pattern = ParseIdentifierPattern(codePage, at);
-  EXPECT_EQ(pattern.ByInstanceId, 1);
-  EXPECT_EQ(pattern.Text, at + 1);
-  EXPECT_EQ(pattern.FirstWildcard, nullptr);
+  EXPECT_EQ(pattern.byInstanceId, 1);
+  EXPECT_EQ(pattern.text, at + 1);
+  EXPECT_EQ(pattern.firstWildcard, nullptr);
   pattern = ParseIdentifierPattern(codePage, apostrophe);
-  EXPECT_EQ(pattern.Text, apostrophe + 1);
-  EXPECT_EQ(pattern.ByInstanceId, 0);
+  EXPECT_EQ(pattern.text, apostrophe + 1);
+  EXPECT_EQ(pattern.byInstanceId, 0);
 }
 
 TEST(ParseIdentifierPatternTest, AStarThatIsATrailByteIsNoWildcard) {
@@ -86,7 +86,7 @@ TEST(ParseIdentifierPatternTest, AStarThatIsATrailByteIsNoWildcard) {
   codePage.UseShiftJis();
   const char argument[] = "A\x81*B*";
   const IdentifierPattern pattern = ParseIdentifierPattern(codePage, argument);
-  EXPECT_EQ(pattern.FirstWildcard, argument + 4);
+  EXPECT_EQ(pattern.firstWildcard, argument + 4);
 }
 
 struct Example {
@@ -123,8 +123,8 @@ TEST(MatchIdentifierTest, WorkedExamples) {
 
 TEST(MatchIdentifierTest, InstanceMarkerIsNotPartOfTheText) {
   fakes::FakeCodePage codePage;
-  EXPECT_EQ(ParseIdentifierPattern(codePage, "@ROOT\\*").ByInstanceId, 1);
-  EXPECT_EQ(ParseIdentifierPattern(codePage, "'@A").ByInstanceId, 0);
+  EXPECT_EQ(ParseIdentifierPattern(codePage, "@ROOT\\*").byInstanceId, 1);
+  EXPECT_EQ(ParseIdentifierPattern(codePage, "'@A").byInstanceId, 0);
   EXPECT_EQ(Match("@ROOT\\*", "@ROOT\\X"), 0);
   EXPECT_EQ(Match("'@A", "A"), 0);
 }
@@ -302,8 +302,8 @@ void CompareWithReference(const platform::CodePage& codePage, std::uint32_t seed
         random.Below(2) == 0 ? random.Identifier() : random.FromPattern(argument);
     const IdentifierPattern pattern = ParseIdentifierPattern(codePage, argument.c_str());
     const reference::Pattern expected = reference::Parse(codePage, argument);
-    ASSERT_EQ(pattern.ByInstanceId == 1, expected.byInstanceId) << argument;
-    ASSERT_EQ(pattern.FirstWildcard != nullptr, expected.wildcards) << argument;
+    ASSERT_EQ(pattern.byInstanceId == 1, expected.byInstanceId) << argument;
+    ASSERT_EQ(pattern.firstWildcard != nullptr, expected.wildcards) << argument;
     const int result = MatchIdentifier(codePage, identifier.c_str(), pattern);
     ASSERT_EQ(result, reference::Match(codePage, identifier, expected) ? 1 : 0)
         << "round " << round << ": pattern \"" << argument << "\" identifier \"" << identifier

@@ -1,95 +1,88 @@
+#include "mordelt/import_registry_file.h"
+
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "mordelt/dispatcher.h"
 #include "tests/fakes/fake_platform.h"
-#include "tests/unit/argument_table.h"
 
 namespace {
 
-using Table = testing_support::ArgumentTable;
+const char kRegTool[] = "C:\\WINDOWS\\system32\\reg.exe";
 
-TEST(ImportRegVerbTest, RunsRegExeWithTheTwoArgumentsAndReturnsZero) {
-  for (const char* verb : {"-importreg", "-importr", "-importregistry"}) {
-    fakes::FakePlatform fake;
-    fake.processes.childExitCode = 1;  // reg.exe's own failure is not passed on
-    Table table{verb, "import", "C:\\data\\settings.reg", "ignored"};
-    const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-    EXPECT_EQ(result.exitCode, 0) << verb;
-    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
-    ASSERT_EQ(fake.processes.creations.size(), 1u) << verb;
-    EXPECT_EQ(fake.processes.creations[0].applicationName,
-              std::optional<std::string>("C:\\windows\\system32\\reg.exe"));
-    EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"C:\\data\\settings.reg\"");
-    EXPECT_EQ(fake.console.output, "");
-    EXPECT_EQ(fake.OpenHandles(), 0);
-    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-  }
-}
-
-TEST(ImportRegVerbTest, RegExeIsTakenFromTheSystemDirectoryOnly) {
-  // An unreadable system directory (empty here) ends the command as a start failure does.
-  for (const std::string& directory : {std::string("D:\\WinNT\\System32"), std::string()}) {
-    fakes::FakePlatform fake;
-    fake.processes.systemDirectory = directory;
-    if (directory.empty()) fake.log.Fail("GetSystemDirectoryA");
-    Table table{"-importreg", "import", "a.reg"};
-    const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-    EXPECT_EQ(result.exitCode, directory.empty() ? 1 : 0) << directory;
-    EXPECT_EQ(result.ending, common::Ending::Return);
-    EXPECT_EQ(fake.console.output, "");
-    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
-    if (directory.empty()) {
-      EXPECT_EQ(fake.processes.creations.size(), 0u);
-    } else {
-      ASSERT_EQ(fake.processes.creations.size(), 1u);
-      EXPECT_EQ(fake.processes.creations[0].applicationName,
-                std::optional<std::string>(directory + "\\reg.exe"));
-      EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"a.reg\"");
-    }
-  }
-}
-
-TEST(ImportRegVerbTest, RegExeThatCannotStartGivesOne) {
+TEST(RunToolTest, BuildsABlankArgumentBlankQuotedArgumentCommandLine) {
   fakes::FakePlatform fake;
-  fake.log.Fail("CreateProcessA", 2);
-  Table table{"-importreg", "import", "a.reg"};
-  const common::CommandResult result =
-      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(fake.console.output, "");
+  EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, "import", "C:\\data\\settings.reg"), 0);
+  ASSERT_EQ(fake.processes.creations.size(), 1u);
+  EXPECT_EQ(fake.processes.creations[0].applicationName, std::optional<std::string>(kRegTool));
+  EXPECT_EQ(fake.processes.creations[0].commandLine, " import \"C:\\data\\settings.reg\"");
+  // The command line is built in a block of its exact size, then copied for the system.
+  const std::string lineBytes =
+      std::to_string(std::strlen(" import \"C:\\data\\settings.reg\"") + 1);
+  EXPECT_EQ(fake.log.ArgumentsOfEach("HeapAlloc"),
+            (std::vector<std::string>{lineBytes, lineBytes, std::to_string(sizeof kRegTool)}));
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
-TEST(ImportRegVerbTest, MemoryRunningOutGivesOneWithNothingStarted) {
+TEST(RunToolTest, ASecondArgumentWithQuotesGetsASecondPair) {
   fakes::FakePlatform fake;
-  fake.log.Fail("HeapAlloc");
-  Table table{"-importreg", "import", "a.reg"};
-  const common::CommandResult result =
-      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
+  EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, "import", "\"C:\\My Data\\a.reg\""), 0);
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, " import \"\"C:\\My Data\\a.reg\"\"");
+}
+
+TEST(RunToolTest, EmptyArgumentsStillGiveTheLayout) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, "", ""), 0);
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, "  \"\"");
+}
+
+TEST(RunToolTest, LongArgumentsAreNotCut) {
+  fakes::FakePlatform fake;
+  const std::string first(5000, 'a');
+  const std::string second(70000, 'b');
+  EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, first.c_str(), second.c_str()), 0);
+  EXPECT_EQ(fake.processes.creations.at(0).commandLine, " " + first + " \"" + second + "\"");
   EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
 }
 
-TEST(ImportRegVerbTest, ShorterPrefixesAndMissingArgumentsStartNothing) {
-  for (auto entries :
-       {std::vector<const char*>{"-import", "import", "a.reg"},
-        std::vector<const char*>{"-importR", "import", "a.reg"},
-        std::vector<const char*>{"-importreg", "import"}, std::vector<const char*>{"-importreg"}}) {
+TEST(RunToolTest, AToolThatEndsWithAnErrorStillGivesZero) {
+  fakes::FakePlatform fake;
+  fake.processes.childExitCode = 1;
+  EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, "import", "C:\\missing.reg"), 0);
+}
+
+TEST(RunToolTest, AToolThatCannotStartGivesOne) {
+  fakes::FakePlatform fake;
+  fake.log.Fail("CreateProcessA", 2);
+  EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, "import", "a.reg"), 1);
+  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+  EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST(RunToolTest, HeapExhaustionAtAnyOfItsThreeBlocksGivesOneAndLeaksNothing) {
+  for (int occurrence : {0, 1, 2}) {
     fakes::FakePlatform fake;
-    Table table(entries);
-    const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-    EXPECT_EQ(result.exitCode, 1) << entries[0];
-    EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u) << entries[0];
-    EXPECT_EQ(fake.console.writes.size(), 5u) << entries[0];
+    fake.log.Fail("HeapAlloc", fakes::kDefaultFault, occurrence);
+    EXPECT_EQ(mordelt::RunTool(fake.platform, kRegTool, "import", "a.reg"), 1) << occurrence;
+    EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+    EXPECT_EQ(fake.memory.BadFrees(), 0);
   }
+}
+
+TEST(ToolCommandLineBytesTest, CountsTheFiveAddedBytesAndRefusesSumsThatDoNotFit) {
+  const std::size_t max = static_cast<std::size_t>(-1);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(0, 0), 5u);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(6, 20), 31u);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(max - 10, 5), max);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(max - 10, 6), max);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(max - 4, 0), max);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(max, max), max);
+  EXPECT_EQ(mordelt::ToolCommandLineBytes(max - 6, 0), max - 1);
 }
 
 }  // namespace

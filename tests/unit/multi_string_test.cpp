@@ -16,7 +16,7 @@ using mordelt::MultiStringIndex;
 
 // A heap copy of a multi-string, as a property read leaves it.
 platform::HeapBlock HeapCopy(fakes::FakeMemory& memory, const std::string& bytes) {
-  platform::HeapBlock block = platform::HeapBlock::Allocate(memory, bytes.size());
+  platform::HeapBlock block = platform::AllocateBlock(memory, bytes.size());
   std::memcpy(block.get(), bytes.data(), bytes.size());
   return block;
 }
@@ -31,30 +31,30 @@ TEST(SplitMultiStringTest, IndexesEachStringInPlaceAndOwnsTheBuffer) {
   fakes::FakePlatform fake;
   platform::HeapBlock buffer =
       HeapCopy(fake.memory, std::string("ACPI\\PNP0501\0*PNP0501\0\0", 24));
-  char* const strings = buffer.chars();
+  char* const strings = buffer.as<char>();
   {
     const MultiStringIndex index = mordelt::SplitMultiString(fake.memory, buffer);
     ASSERT_TRUE(index);
     EXPECT_FALSE(buffer);  // taken over by the index
     char** const list = index.get();
-    EXPECT_EQ(list[-1], strings);
+    EXPECT_EQ(index.strings.get(), strings);
     EXPECT_EQ(list[0], strings);
     EXPECT_EQ(list[1], strings + 13);
     EXPECT_EQ(list[2], nullptr);
-    EXPECT_EQ(fake.memory.SizeOf(list - 1), 4 * sizeof(char*));  // n + 2 slots
+    EXPECT_EQ(fake.memory.SizeOf(list), 3 * sizeof(char*));  // n + 1 slots
     EXPECT_EQ(fake.memory.LiveBlocks(), 2u);
   }
   EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
   EXPECT_EQ(fake.memory.BadFrees(), 0);
 }
 
-TEST(SplitMultiStringTest, EmptyMultiStringGivesTwoSlots) {
+TEST(SplitMultiStringTest, EmptyMultiStringGivesOneSlot) {
   fakes::FakePlatform fake;
   platform::HeapBlock buffer = HeapCopy(fake.memory, std::string("\0\0", 2));
   const MultiStringIndex index = mordelt::SplitMultiString(fake.memory, buffer);
   ASSERT_TRUE(index);
   EXPECT_EQ(index.get()[0], nullptr);
-  EXPECT_EQ(fake.memory.SizeOf(index.get() - 1), 2 * sizeof(char*));
+  EXPECT_EQ(fake.memory.SizeOf(index.get()), 1 * sizeof(char*));
 }
 
 TEST(SplitMultiStringTest, AnEmptyStringEndsTheList) {
@@ -80,9 +80,9 @@ TEST(SplitMultiStringTest, WithoutMemoryTheBufferStaysWithTheCaller) {
   EXPECT_EQ(fake.memory.BadFrees(), 0);
 }
 
-TEST(FreeMultiStringIndexTest, NullDoesNothing) {
+TEST(MultiStringIndexTest, EmptyIndexReleasesNothing) {
   fakes::FakePlatform fake;
-  mordelt::FreeMultiStringIndex(fake.memory, nullptr);
+  { MultiStringIndex index; }
   EXPECT_EQ(fake.memory.BadFrees(), 0);
   EXPECT_TRUE(fake.log.calls().empty());
 }
@@ -129,7 +129,7 @@ TEST_F(PropertyRead, CommonCaseIsOneReadInto8192Bytes) {
   ASSERT_TRUE(index);
   EXPECT_EQ(Strings(index), (std::vector<std::string>{"ACPI\\PNP0501", "*PNP0501"}));
   EXPECT_EQ(Offered(), (std::vector<std::string>{"8192"}));
-  EXPECT_EQ(fake.memory.SizeOf(index.get()[-1]), 8194u);
+  EXPECT_EQ(fake.memory.SizeOf(index.strings.get()), 8194u);
   EXPECT_EQ(fake.log.ArgumentsOf("SetupDiGetDeviceRegistryPropertyA"),
             fakes::Hex(reinterpret_cast<std::uintptr_t>(set)) + ", 0x100, 1, 8192");
 }
@@ -161,7 +161,7 @@ TEST_F(PropertyRead, LargerMultiStringIsReadAgainAtItsSize) {
   ASSERT_TRUE(index);
   EXPECT_EQ(Strings(index), ids);
   EXPECT_EQ(Offered(), (std::vector<std::string>{"8192", "10501"}));
-  EXPECT_EQ(fake.memory.SizeOf(index.get()[-1]), 10503u);
+  EXPECT_EQ(fake.memory.SizeOf(index.strings.get()), 10503u);
 }
 
 TEST_F(PropertyRead, LargerValueOfAnotherTypeGivesNone) {
@@ -184,9 +184,8 @@ TEST_F(PropertyRead, MissingPropertyGivesNone) {
 
 TEST_F(PropertyRead, FailedReadGivesNoneWhateverTheError) {
   Use(fakes::MultiSz({"A"}));
-  for (std::uint32_t error :
-       {fakes::device_errors::kInvalidData, fakes::device_errors::kInvalidHandle,
-        platform::kErrorInsufficientBuffer}) {
+  for (std::uint32_t error : {fakes::device_errors::kInvalidData, platform::kErrorInvalidHandle,
+                              platform::kErrorInsufficientBuffer}) {
     fake.log.Clear();
     fake.log.Fail("SetupDiGetDeviceRegistryPropertyA", error);
     EXPECT_FALSE(Read()) << error;

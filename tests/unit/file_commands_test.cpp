@@ -1,0 +1,111 @@
+#include "mordelt/file_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+// --- Copy ---
+
+TEST(CopyFileReplacingTest, ReplacesAnExistingDestination) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\new.sys", "new", 0x20);
+  fake.files.AddFile("C:\\drivers\\old.sys", "old", 0x20);
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\new.sys", "C:\\drivers\\old.sys"), 0);
+  EXPECT_EQ(fake.files.Content("C:\\drivers\\old.sys"), "new");
+  EXPECT_EQ(fake.log.ArgumentsOf("CopyFileA"),
+            "\"C:\\new.sys\", \"C:\\drivers\\old.sys\", failIfExists 0");
+}
+
+TEST(CopyFileReplacingTest, RefusedCopyGivesSevenAndLeavesTheDestination) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\missing.sys", "C:\\to.sys"), 7);
+  EXPECT_FALSE(fake.files.Exists("C:\\to.sys"));
+
+  fake.files.AddFile("C:\\a", "a", 0x20);
+  fake.files.AddFile("C:\\ro", "ro", 0x21);
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\a", "C:\\ro"), 7);
+  EXPECT_EQ(fake.files.Content("C:\\ro"), "ro");
+
+  fake.log.Fail("CopyFileA");
+  EXPECT_EQ(mordelt::CopyFileReplacing(fake.files, "C:\\a", "C:\\b"), 7);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+// --- Forced delete ---
+
+TEST(DeleteFileForcedTest, ReadOnlyFileIsDeleted) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\old.sys", "x", 0x21);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\old.sys"), 0);
+  EXPECT_FALSE(fake.files.Exists("C:\\old.sys"));
+  EXPECT_EQ(fake.log.Names(),
+            (std::vector<std::string>{"GetFileAttributesA", "SetFileAttributesA", "DeleteFileA"}));
+  EXPECT_EQ(fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\old.sys\", 0x20");
+}
+
+TEST(DeleteFileForcedTest, AttributesAreWrittenBackEvenWithoutTheReadOnlyBit) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\f", "x", 0x26);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\f"), 0);
+  EXPECT_EQ(fake.log.ArgumentsOf("SetFileAttributesA"), "\"C:\\f\", 0x26");
+}
+
+TEST(DeleteFileForcedTest, MissingFileGivesZero) {
+  fakes::FakePlatform fake;
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\missing"), 0);
+  EXPECT_EQ(fake.log.Count("SetFileAttributesA"), 0u);
+  EXPECT_EQ(fake.log.Count("DeleteFileA"), 1u);
+}
+
+TEST(DeleteFileForcedTest, FileStillThereGivesSeven) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\in-use.sys", "x", 0x20);
+  fake.files.Lock("C:\\in-use.sys");
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\in-use.sys"), 7);
+  EXPECT_TRUE(fake.files.Exists("C:\\in-use.sys"));
+
+  // The read-only bit could not be cleared, so the deletion is refused.
+  fake.files.AddFile("C:\\ro.sys", "x", 0x21);
+  fake.log.Fail("SetFileAttributesA");
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\ro.sys"), 7);
+  EXPECT_EQ(fake.console.output, "");
+}
+
+TEST(DeleteFileForcedTest, AnAcceptedDeletionIsDoneEvenWhileAnotherProgramHoldsTheFile) {
+  // Held open with delete sharing, the file goes only when the other program closes it.
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\scanned.sys", "x", 0x21);
+  fake.files.HoldOpenSharingDelete("C:\\scanned.sys");
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\scanned.sys"), 0);
+  EXPECT_TRUE(fake.files.Exists("C:\\scanned.sys"));
+}
+
+TEST(DeleteFileForcedTest, ARefusedDeletionIsDoneOnlyWhenThereIsNoSuchFile) {
+  struct Case {
+    std::uint32_t error;
+    int expected;
+  };
+  for (const Case c : {Case{platform::kErrorFileNotFound, 0}, Case{platform::kErrorPathNotFound, 0},
+                       Case{platform::kErrorInvalidName, 0}, Case{5, 7}, Case{32, 7}}) {
+    fakes::FakePlatform fake;
+    fake.files.AddFile("C:\\f.sys", "x");
+    fake.log.Fail("DeleteFileA", c.error);
+    EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\f.sys"), c.expected) << c.error;
+  }
+}
+
+TEST(DeleteFileForcedTest, FailedFirstAttributeReadStillDeletes) {
+  fakes::FakePlatform fake;
+  fake.files.AddFile("C:\\f", "x", 0x20);
+  fake.log.Fail("GetFileAttributesA", fakes::kDefaultFault, 0);
+  EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\f"), 0);
+  EXPECT_EQ(fake.log.Count("SetFileAttributesA"), 0u);
+  EXPECT_FALSE(fake.files.Exists("C:\\f"));
+}
+
+}  // namespace

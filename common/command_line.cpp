@@ -62,7 +62,7 @@ SplitResult SplitCommandLine(platform::Memory& memory, const platform::CodePage&
         if (begin == nullptr) begin = p;
         end = NextChar(codePage, p);
       }
-      afterBlank = !pair && (*p == ' ' || *p == '\t');
+      afterBlank = !pair && IsBlankOrTab(*p);
     }
     if (*p != '\0') ++p;             // past the delimiter that ended the token
     if (begin == nullptr) continue;  // white space only: the token takes no slot

@@ -24,6 +24,11 @@ inline char* NextChar(const platform::CodePage& codePage, char* p) {
 // White space of the C locale: space and 0x09 to 0x0D. No byte of 0x80 or above.
 inline bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// The character with an ASCII capital letter made small; every other byte as it is.
+inline char ToLowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // The first character c (a single-byte character) in text, or null.
 inline const char* FindChar(const platform::CodePage& codePage, const char* text, char c) {
   for (const char* p = text; *p != '\0'; p = NextChar(codePage, p)) {

@@ -38,8 +38,6 @@ UniqueKey OpenKeyForSetting(platform::Registry& registry, const char* keyPath) {
   return key;
 }
 
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Whether two key paths surely name the same key: equal but for the case of ASCII letters. The
 // registry ignores case beyond ASCII too, but through the code page's mapping to Unicode; those
 // characters, and both bytes of a double-byte character, are compared exactly.
@@ -51,7 +49,7 @@ bool SameKeyPath(const platform::CodePage& codePage, const char* a, const char* 
       b += 2;
       continue;
     }
-    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+    if (common::ToLowerAscii(*a) != common::ToLowerAscii(*b)) return false;
     if (*a == '\0') return true;
     ++a;
     ++b;

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "common/multibyte.h"
+
 namespace setup {
 namespace {
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Whether the entry is a file that setup may hand to msiexec in double quotes. The name is
 // looked at byte by byte: neither "." nor a double quote is ever the trail byte of a double-byte
@@ -22,8 +22,8 @@ bool IsPackageFile(const platform::FindData& entry) {
   if (length < 4) return false;
   if (std::memchr(name, '"', length) != nullptr) return false;
   const char* extension = name + length - 4;
-  return extension[0] == '.' && Lower(extension[1]) == 'm' && Lower(extension[2]) == 's' &&
-         Lower(extension[3]) == 'i';
+  return extension[0] == '.' && common::ToLowerAscii(extension[1]) == 'm' &&
+         common::ToLowerAscii(extension[2]) == 's' && common::ToLowerAscii(extension[3]) == 'i';
 }
 
 }  // namespace

@@ -216,6 +216,12 @@ std::string GetEnv(const char* name) {
   return std::string(buffer, length);
 }
 
+std::string SystemMsiexec() {
+  char directory[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+  return std::string(directory, length) + "\\msiexec.exe";
+}
+
 std::string TestProgramDir() {
   char path[MAX_PATH + 1] = {};
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

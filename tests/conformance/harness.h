@@ -166,6 +166,8 @@ std::string SetupExe();
 std::string TestProgramDir();
 // An environment variable, or "" when it is not set.
 std::string GetEnv(const char* name);
+// msiexec.exe of the system directory.
+std::string SystemMsiexec();
 
 // ---------------------------------------------------------------------------
 // Registry.

@@ -21,10 +21,8 @@ const char kValuesKey[] = "SOFTWARE\\MordeltConformance\\Client";
 const char kOptionsKey[] = "SOFTWARE\\MordeltConformance\\Client\\Options";
 
 DWORD Msiexec(const std::string& arguments) {
-  char directory[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
   const RunResult result =
-      conformance::RunRaw(std::string(directory, length) + "\\msiexec.exe", "msiexec " + arguments);
+      conformance::RunRaw(conformance::SystemMsiexec(), "msiexec " + arguments);
   return result.started ? result.exit_code : ~0u;
 }
 

@@ -21,12 +21,6 @@ inline std::string InstalledFile() {
   return programFiles + "\\SetupConformanceProduct\\payload.txt";
 }
 
-inline std::string SystemMsiexec() {
-  char directory[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-  return std::string(directory, length) + "\\msiexec.exe";
-}
-
 // Removes the product with the system's msiexec when made and when destroyed, so that every
 // test starts and ends without it.
 class ScopedProductRemoval {

@@ -94,54 +94,39 @@ TEST(RegistryVerbsTest, DeleteRemovesTheSubkeyAndEndsTheProcess) {
   EXPECT_EQ(fake.console.output, "");
 }
 
-TEST(RegistryVerbsTest, RegfileAndItsPrefixesRunTheScriptInSetModeAndReturn) {
-  for (const char* verb : {"-reg", "-regfile", "-registry"}) {
+TEST(RegistryVerbsTest, FileVerbsAndTheirPrefixesRunTheirFileAndReturn) {
+  // The key S\\A holds N = "old" before each row; "C:\\x.txt" holds `file` (missing: nullptr).
+  const char kScript[] = "\"S\\A\" \"N\" \"V\"\n\"S\\A\" \"Gone\" \"V\"\n";
+  struct Case {
+    const char* verb;
+    const char* file;
+    int code;
+    std::optional<std::string> valueAfter;
+    const char* output;
+  };
+  const std::optional<std::string> gone;
+  for (const Case& c :
+       {Case{"-reg", kScript, 0, "V", ""}, Case{"-regfile", kScript, 0, "V", ""},
+        Case{"-registry", kScript, 0, "V", ""},
+        Case{"-delregfromfil", kScript, 6, gone, "Error: the number of error is 2"},
+        Case{"-delregfromfile", kScript, 6, gone, "Error: the number of error is 2"},
+        Case{"-delregkeyfrom", "S\\A\\N\n", 0, gone, ""},
+        Case{"-delregkeyfromfile", "S\\A\\N\n", 0, gone, ""},
+        Case{"-regfile", nullptr, 0, "old", ""}, Case{"-delregfromfile", nullptr, 0, "old", ""},
+        Case{"-delregkeyfromfile", nullptr, 0, "old", ""}}) {
     fakes::FakePlatform fake;
-    fake.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n");
-    const common::CommandResult result = Dispatch(fake, {verb, "C:\\x.txt"});
-    EXPECT_EQ(result.exitCode, 0) << verb;
-    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
-    EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "V") << verb;
+    fake.registry.PutString("S\\A", "N", "old");
+    if (c.file != nullptr) fake.files.AddFile("C:\\x.txt", c.file);
+    const common::CommandResult result = Dispatch(fake, {c.verb, "C:\\x.txt"});
+    EXPECT_EQ(result.exitCode, c.code) << c.verb;
+    EXPECT_EQ(result.ending, common::Ending::Return) << c.verb;
+    EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), c.valueAfter) << c.verb;
+    EXPECT_EQ(fake.console.output, c.output) << c.verb;
   }
   fakes::FakePlatform failing;
-  failing.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n");
+  failing.files.AddFile("C:\\x.txt", kScript);
   failing.log.Fail("RegOpenKeyExA");
   EXPECT_EQ(Dispatch(failing, {"-regfile", "C:\\x.txt"}).exitCode, 5);
-}
-
-TEST(RegistryVerbsTest, DelregfromfileAndItsPrefixRunTheScriptInDeleteModeAndReturn) {
-  for (const char* verb : {"-delregfromfil", "-delregfromfile"}) {
-    fakes::FakePlatform fake;
-    fake.registry.PutString("S\\A", "N", "old");
-    fake.files.AddFile("C:\\x.txt", "\"S\\A\" \"N\" \"V\"\n\"S\\A\" \"Gone\" \"V\"\n");
-    const common::CommandResult result = Dispatch(fake, {verb, "C:\\x.txt"});
-    EXPECT_EQ(result.exitCode, 6) << verb;
-    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
-    EXPECT_FALSE(fake.registry.Value("S\\A", "N").has_value()) << verb;
-    EXPECT_EQ(fake.console.output, "Error: the number of error is 2") << verb;
-  }
-}
-
-TEST(RegistryVerbsTest, DelregkeyfromfileAndItsPrefixRunThePathFileAndReturn) {
-  for (const char* verb : {"-delregkeyfrom", "-delregkeyfromfile"}) {
-    fakes::FakePlatform fake;
-    fake.registry.PutString("S\\A", "N", "old");
-    fake.files.AddFile("C:\\y.txt", "S\\A\\N\n");
-    const common::CommandResult result = Dispatch(fake, {verb, "C:\\y.txt"});
-    EXPECT_EQ(result.exitCode, 0) << verb;
-    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
-    EXPECT_FALSE(fake.registry.Value("S\\A", "N").has_value()) << verb;
-  }
-}
-
-TEST(RegistryVerbsTest, FileVerbsReturnZeroForAMissingFile) {
-  for (const char* verb : {"-regfile", "-delregfromfile", "-delregkeyfromfile"}) {
-    fakes::FakePlatform fake;
-    const common::CommandResult result = Dispatch(fake, {verb, "C:\\none.txt"});
-    EXPECT_EQ(result.exitCode, 0) << verb;
-    EXPECT_EQ(result.ending, common::Ending::Return) << verb;
-    EXPECT_EQ(fake.console.output, "") << verb;
-  }
 }
 
 TEST(RegistryVerbsTest, TooFewArgumentsDrawTheUsageTextWithoutARegistryCall) {

@@ -8,8 +8,11 @@ namespace common {
 // are one character, so a trail byte is never taken for a delimiter, blank, quote, slash or
 // backslash. A lead byte right before the terminating NUL counts as one byte of its own.
 
+// No ANSI code page of Windows leads a double-byte character with an ASCII byte (the lead bytes
+// of 932, 936, 949, 950 and 1361 start at 0x81), so ASCII text is stepped without a call.
 inline bool IsLeadPair(const platform::CodePage& codePage, const char* p) {
-  return codePage.IsDBCSLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0';
+  const auto byte = static_cast<unsigned char>(p[0]);
+  return byte >= 0x80 && codePage.IsDBCSLeadByte(byte) && p[1] != '\0';
 }
 
 // The next character after p; p itself at the terminating NUL.

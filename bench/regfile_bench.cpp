@@ -1,16 +1,21 @@
 // Measures "-regfile" and "-delregfromfile" on the real registry: a generated registry script of
 // N entries (100 values to a key) applied by Mordelt.exe, next to the system's reg.exe importing
 // a .reg file that sets the same N values (or deletes them, each written "name"=-: the same work,
-// value by value), and next to the floor: the registry calls that Mordelt makes for the script,
-// run in a loop in this process. Prints entries per second for each. A measurement, not a test.
+// value by value), and next to floors: the registry calls that Mordelt makes for the script, run
+// in a loop in this process, and run by a program of their own without a window (this program,
+// started again), once with the 8-bit forms that Mordelt uses and once with the 16-bit forms that
+// reg.exe uses. Prints entries per second for each. A measurement, not a test.
 //
 //   regfile_bench.exe MORDELT_EXE WORK_DIR [ENTRIES [ROUNDS]]
+//   regfile_bench.exe --calls set|delete 8|16 ENTRIES     (the floor program)
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "bench/desktop.h"
 
 namespace {
 
@@ -122,6 +127,41 @@ void FloorLoop(int entries, bool deleting) {
   if (key != nullptr) RegCloseKey(key);
 }
 
+std::wstring Widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// The same calls in their 16-bit forms, as reg.exe makes them.
+void FloorLoopWide(int entries, bool deleting) {
+  HKEY key = nullptr;
+  std::string held;
+  for (int entry = 0; entry < entries; ++entry) {
+    const std::string path = KeyPath(entry);
+    if (key == nullptr || path != held) {
+      if (key != nullptr) RegCloseKey(key);
+      key = nullptr;
+      HKEY created = nullptr;
+      if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Widened(path).c_str(), 0, nullptr, 0, 0, nullptr,
+                          &created, nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(created);
+      }
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widened(path).c_str(), 0, KEY_SET_VALUE, &key) !=
+          ERROR_SUCCESS) {
+        key = nullptr;
+        continue;
+      }
+      held = path;
+    }
+    if (deleting) {
+      RegDeleteValueW(key, Widened(ValueName(entry)).c_str());
+    } else {
+      const std::wstring data = Widened(Data(entry));
+      RegSetValueExW(key, Widened(ValueName(entry)).c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(data.c_str()),
+                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+  }
+  if (key != nullptr) RegCloseKey(key);
+}
+
 // Sets the N values, untimed, before each deletion is measured.
 void Populate(int entries) {
   RemoveBenchKey();
@@ -140,6 +180,15 @@ void ReportDeletion(const char* what, int entries, double seconds, int left, lon
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--calls") {
+    const bool deleting = std::string(argv[2]) == "delete";
+    if (std::string(argv[3]) == "16") {
+      FloorLoopWide(std::atoi(argv[4]), deleting);
+    } else {
+      FloorLoop(std::atoi(argv[4]), deleting);
+    }
+    return 0;
+  }
   if (argc < 3) {
     std::fprintf(stderr, "usage: regfile_bench MORDELT_EXE WORK_DIR [ENTRIES [ROUNDS]]\n");
     return 2;
@@ -174,6 +223,7 @@ int main(int argc, char** argv) {
   }
   std::printf("%d entries in %d keys\n", entries, (entries + kValuesPerKey - 1) / kValuesPerKey);
 
+  bench::HoldDesktop();
   // Start-up cost of one Mordelt run, for reading the first figure.
   double start = Now();
   const long emptyCode = RunAndWait(mordelt, "Mordelt.exe -regfile*" + emptyPath);
@@ -186,12 +236,19 @@ int main(int argc, char** argv) {
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
   const std::string reg = std::string(system) + "\\reg.exe";
-  // 0-2: setting (Mordelt, reg import, floor); 3-5: deleting (the same three).
-  double best[6] = {1e9, 1e9, 1e9, 1e9, 1e9, 1e9};
-  int found[6] = {0, 0, 0, 0, 0, 0};
-  long codes[6] = {0, 0, 0, 0, 0, 0};
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  const std::string count = std::to_string(entries);
+  // 0-4: setting (Mordelt, reg import, floor in this process, floor program with the 8-bit and
+  // with the 16-bit forms); 5-9: deleting (the same five).
+  constexpr int kSlots = 10;
+  double best[kSlots];
+  int found[kSlots] = {};
+  long codes[kSlots] = {};
+  std::fill(best, best + kSlots, 1e9);
   auto measure = [&](int slot, void (*before)(int), auto run) {
     before(entries);
+    Sleep(bench::kSettleMilliseconds);
     const double began = Now();
     codes[slot] = run();
     best[slot] = std::min(best[slot], Now() - began);
@@ -199,28 +256,40 @@ int main(int argc, char** argv) {
   };
   auto clear = [](int) { RemoveBenchKey(); };
   for (int round = 0; round < rounds; ++round) {
-    measure(0, clear, [&] { return RunAndWait(mordelt, "Mordelt.exe -regfile*" + scriptPath); });
-    measure(1, clear, [&] { return RunAndWait(reg, "reg.exe import \"" + regPath + "\""); });
-    measure(2, clear, [&] {
-      FloorLoop(entries, false);
-      return 0L;
-    });
-    measure(3, Populate,
-            [&] { return RunAndWait(mordelt, "Mordelt.exe -delregfromfile*" + scriptPath); });
-    measure(4, Populate,
-            [&] { return RunAndWait(reg, "reg.exe import \"" + deletionsPath + "\""); });
-    measure(5, Populate, [&] {
-      FloorLoop(entries, true);
-      return 0L;
-    });
+    for (int deleting = 0; deleting < 2; ++deleting) {
+      void (*before)(int) = deleting ? Populate : +clear;
+      const int first = deleting * 5;
+      const char* verb = deleting ? "delete" : "set";
+      measure(first, before, [&] {
+        return RunAndWait(mordelt, std::string("Mordelt.exe ") +
+                                       (deleting ? "-delregfromfile*" : "-regfile*") + scriptPath);
+      });
+      measure(first + 1, before, [&] {
+        return RunAndWait(reg, "reg.exe import \"" + (deleting ? deletionsPath : regPath) + "\"");
+      });
+      measure(first + 2, before, [&] {
+        FloorLoop(entries, deleting != 0);
+        return 0L;
+      });
+      measure(first + 3, before, [&] {
+        return RunAndWait(self, std::string("regfile_bench.exe --calls ") + verb + " 8 " + count);
+      });
+      measure(first + 4, before, [&] {
+        return RunAndWait(self, std::string("regfile_bench.exe --calls ") + verb + " 16 " + count);
+      });
+    }
   }
   std::printf("best of %d rounds:\n", rounds);
   Report("Mordelt.exe -regfile", entries, best[0], found[0], codes[0]);
   Report("reg.exe import", entries, best[1], found[1], codes[1]);
   Report("floor: the same calls in one process", entries, best[2], found[2], 0);
-  ReportDeletion("Mordelt.exe -delregfromfile", entries, best[3], found[3], codes[3]);
-  ReportDeletion("reg.exe import, deleting (\"name\"=-)", entries, best[4], found[4], codes[4]);
-  ReportDeletion("floor: the deletion calls in one process", entries, best[5], found[5], 0);
+  Report("program: the same calls, 8-bit forms", entries, best[3], found[3], codes[3]);
+  Report("program: the same calls, 16-bit forms", entries, best[4], found[4], codes[4]);
+  ReportDeletion("Mordelt.exe -delregfromfile", entries, best[5], found[5], codes[5]);
+  ReportDeletion("reg.exe import, deleting (\"name\"=-)", entries, best[6], found[6], codes[6]);
+  ReportDeletion("floor: the deletion calls in one process", entries, best[7], found[7], 0);
+  ReportDeletion("program: the deletion calls, 8-bit forms", entries, best[8], found[8], codes[8]);
+  ReportDeletion("program: the deletion calls, 16-bit forms", entries, best[9], found[9], codes[9]);
 
   RemoveBenchKey();
   DeleteFileA(scriptPath.c_str());

@@ -8,6 +8,8 @@
 // figure is the median of RUNS runs (default 21) with the minimum and the maximum; the programs
 // compared in one row group are run in turn, one run of each per round, so that a slow phase of
 // the machine weighs on all of them alike. Ratios are taken between medians of this same run.
+// A hidden window of this program holds Wine's desktop for the whole measurement, and each run
+// starts after a short pause (bench/desktop.h).
 //
 // Output: one line per row, fields separated by tabs, for scripts/bench.sh to lay out:
 //   row <TAB> measurement <TAB> runs <TAB> median <TAB> min <TAB> max <TAB> comparison
@@ -22,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/desktop.h"
 #include "bench/device_walk.h"
 
 namespace {
@@ -179,6 +182,7 @@ void TimeInTurn(std::vector<Candidate>& candidates, int runs, void (*beforeEach)
     for (Candidate& candidate : candidates) {
       if (candidate.failed) continue;
       if (beforeEach != nullptr) beforeEach();
+      Sleep(bench::kSettleMilliseconds);
       const Timing timing = TimeRun(candidate.application, candidate.arguments);
       if (!timing.started) {
         candidate.failed = true;
@@ -295,6 +299,7 @@ void DeviceWalkRows(const std::string& dir, int runs) {
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
   const std::string dir = ProgramDir();
+  bench::HoldDesktop();
   StartUpRows(dir, runs);
   DeviceWalkRows(dir, runs);
   std::fflush(stdout);

@@ -6,9 +6,9 @@
 # Applies a generated registry script of ENTRIES (10000) entries with Mordelt.exe from
 # BUILD_DIR (build/win64), then removes the same values, and reports entries per second next to
 # Wine's own `reg import` of a .reg file that sets (then deletes, "name"=-) the same values and
-# next to the floor: the same registry calls in a loop inside one process; each figure is the
-# best of ROUNDS (3) interleaved rounds. Uses a private Wine prefix under BUILD_DIR/bench and
-# ends only that prefix's server.
+# next to the floors: the same registry calls in a loop inside one process and in a program of
+# their own (8-bit and 16-bit forms); each figure is the best of ROUNDS (3) interleaved rounds.
+# Uses a private Wine prefix under BUILD_DIR/bench and ends only that prefix's server.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,8 +22,8 @@ rounds="${3:-3}"
 
 bench="$build/bench"
 mkdir -p "$bench/work"
-x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -Werror -static \
-  -o "$bench/regfile_bench.exe" "$root/bench/regfile_bench.cpp" -ladvapi32
+x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -Werror -static -I "$root" \
+  -o "$bench/regfile_bench.exe" "$root/bench/regfile_bench.cpp" -ladvapi32 -luser32
 
 export WINEPREFIX="$bench/wineprefix"
 bash "$root/scripts/wine-prefix.sh" "$WINEPREFIX" >&2

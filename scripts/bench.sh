@@ -14,9 +14,14 @@
 #     next to two floors (bench/floor_return.cpp, bench/floor_window.cpp) and
 #     next to the system's "reg add" of the same value (bench/wine_bench.cpp);
 #   - "-regfile" with 10,000 entries next to "reg import" of the same values and
-#     the same registry calls made in one process, and "-delregfromfile" of the
-#     same script next to "reg import" of a .reg file that deletes the same
-#     values ("name"=-) and its own floor (bench/regfile_bench.cpp);
+#     the same registry calls made in one process and by a windowless program of
+#     their own (8-bit forms, as Mordelt makes them, and 16-bit forms, as reg.exe
+#     makes them), and "-delregfromfile" of the same script next to "reg import"
+#     of a .reg file that deletes the same values ("name"=-) and the same floors
+#     (bench/regfile_bench.cpp);
+#   every timed run starts after a short pause, and a hidden window of the
+#     benchmark programs holds Wine's desktop for the whole measurement
+#     (bench/desktop.h);
 #   - "-hwid" with a pattern that matches nothing, next to the same walk of the
 #     device tree written directly against SetupAPI, in a program with the same
 #     hidden window (bench/floor_walk.cpp) and alone inside one process;
@@ -101,9 +106,13 @@ n_entries=$(with_commas "$entries")
 regfile_label="-regfile, $n_entries entries"
 import_label="reg import of the same $n_entries values"
 floor_label="floor: the same registry calls in one process"
+narrow_label="floor: a windowless program making the same calls (8-bit forms, as Mordelt)"
+wide_label="floor: a windowless program making the same calls (16-bit forms, as reg.exe)"
 delete_label="-delregfromfile, $n_entries entries"
 delete_import_label="reg import deleting the same $n_entries values (\"name\"=-)"
 delete_floor_label="floor: the same deletion calls in one process"
+delete_narrow_label="floor: a windowless program making the same deletions (8-bit forms)"
+delete_wide_label="floor: a windowless program making the same deletions (16-bit forms)"
 if [[ -f $bin/regfile_bench.exe ]]; then
   echo "bench: -regfile and -delregfromfile with $entries entries, $regfile_runs runs" >&2
   mkdir -p "$work/regfile"
@@ -115,7 +124,8 @@ if [[ -f $bin/regfile_bench.exe ]]; then
   # for the deletions "(values left L/N, ...)".
   awk -v entries="$entries" \
     -v lm="$regfile_label" -v lr="$import_label" -v lf="$floor_label" \
-    -v ldm="$delete_label" -v ldr="$delete_import_label" -v ldf="$delete_floor_label" '
+    -v ldm="$delete_label" -v ldr="$delete_import_label" -v ldf="$delete_floor_label" \
+    -v ln="$narrow_label" -v lw="$wide_label" -v ldn="$delete_narrow_label" -v ldw="$delete_wide_label" '
     function label(line) { return substr(line, 1, 44) }
     function seconds(line,   rest) { rest = substr(line, 45); sub(/^ +/, "", rest); sub(/ s.*/, "", rest); return rest + 0 }
     function complete(line, key) {
@@ -127,9 +137,13 @@ if [[ -f $bin/regfile_bench.exe ]]; then
       if (label($0) ~ /^Mordelt\.exe -regfile +$/) key = "m"
       else if (label($0) ~ /^reg\.exe import +$/) key = "r"
       else if (label($0) ~ /^floor: the same calls/) key = "f"
+      else if (label($0) ~ /^program: the same calls, 8-bit/) key = "n"
+      else if (label($0) ~ /^program: the same calls, 16-bit/) key = "w"
       else if (label($0) ~ /^Mordelt\.exe -delregfromfile +$/) key = "dm"
       else if (label($0) ~ /^reg\.exe import, deleting/) key = "dr"
       else if (label($0) ~ /^floor: the deletion calls/) key = "df"
+      else if (label($0) ~ /^program: the deletion calls, 8-bit/) key = "dn"
+      else if (label($0) ~ /^program: the deletion calls, 16-bit/) key = "dw"
       if (key == "") next
       if (!complete($0, key)) { bad[key] = $0; next }
       n[key]++; t[key, n[key]] = seconds($0)
@@ -150,23 +164,26 @@ if [[ -f $bin/regfile_bench.exe ]]; then
       printf "row\t%s\t%d\t%.3f s\t%.3f s\t%.3f s\t%s\n", name, n[key], median(key), t[key, 1], t[key, n[key]], comparison
     }
     function rate(key) { return sprintf("%.0f entries/s", entries / median(key)) }
-    # Mordelt next to its floor and to reg import, then the two references.
-    function group(m, r, f, nm, nr, nf,   c) {
-      sort(m); sort(r); sort(f)
+    function versus(a, b, what) { return (have(a) && have(b)) ? sprintf("; %.2f x %s", median(a) / median(b), what) : "" }
+    # Mordelt next to reg import and its floors, then the references.
+    function group(m, r, f, p, w, nm, nr, nf, np, nw,   c) {
+      sort(m); sort(r); sort(f); sort(p); sort(w)
       c = have(m) ? rate(m) : ""
-      if (have(m) && have(f)) c = c sprintf("; %.2f x the floor", median(m) / median(f))
-      if (have(m) && have(r)) c = c sprintf("; %.2f x reg import", median(m) / median(r))
+      c = c versus(m, r, "reg import") versus(m, p, "the 8-bit program") versus(m, f, "the floor")
       row(m, nm, c)
       row(r, nr, have(r) ? rate(r) : "")
       row(f, nf, have(f) ? rate(f) : "")
+      row(p, np, (have(p) ? rate(p) : "") versus(p, r, "reg import"))
+      row(w, nw, (have(w) ? rate(w) : "") versus(w, r, "reg import"))
     }
     END {
-      group("m", "r", "f", lm, lr, lf)
-      group("dm", "dr", "df", ldm, ldr, ldf)
+      group("m", "r", "f", "n", "w", lm, lr, lf, ln, lw)
+      group("dm", "dr", "df", "dn", "dw", ldm, ldr, ldf, ldn, ldw)
     }' "$work/regfile.txt" >>"$rows"
 else
-  for name in "$regfile_label" "$import_label" "$floor_label" \
-    "$delete_label" "$delete_import_label" "$delete_floor_label"; do
+  for name in "$regfile_label" "$import_label" "$floor_label" "$narrow_label" "$wide_label" \
+    "$delete_label" "$delete_import_label" "$delete_floor_label" "$delete_narrow_label" \
+    "$delete_wide_label"; do
     printf 'na\t%s\t%s\n' "$name" "the registry script commands are not in this build" >>"$rows"
   done
 fi

@@ -93,8 +93,49 @@ int CountValues(int entries) {
 
 void RemoveBenchKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBenchKey); }
 
-// The calls of Mordelt's "-regfile" (deleting: "-delregfromfile"), in one process: each key is
-// prepared once (create, close, open) and held for its values.
+// The registry calls in their 8-bit forms, as Mordelt makes them.
+struct NarrowCalls {
+  static bool Create(const std::string& path, HKEY* key) {
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, key,
+                           nullptr) == ERROR_SUCCESS;
+  }
+  static bool Open(const std::string& path, HKEY* key) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, key) == ERROR_SUCCESS;
+  }
+  static void Set(HKEY key, const std::string& name, const std::string& data) {
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>(data.size() + 1));
+  }
+  static void Delete(HKEY key, const std::string& name) { RegDeleteValueA(key, name.c_str()); }
+};
+
+// The same calls in their 16-bit forms, as reg.exe makes them (the texts here are ASCII).
+struct WideCalls {
+  static std::wstring Widened(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+  }
+  static bool Create(const std::string& path, HKEY* key) {
+    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, Widened(path).c_str(), 0, nullptr, 0, 0, nullptr,
+                           key, nullptr) == ERROR_SUCCESS;
+  }
+  static bool Open(const std::string& path, HKEY* key) {
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widened(path).c_str(), 0, KEY_SET_VALUE, key) ==
+           ERROR_SUCCESS;
+  }
+  static void Set(HKEY key, const std::string& name, const std::string& data) {
+    const std::wstring wide = Widened(data);
+    RegSetValueExW(key, Widened(name).c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(wide.c_str()),
+                   static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+  }
+  static void Delete(HKEY key, const std::string& name) {
+    RegDeleteValueW(key, Widened(name).c_str());
+  }
+};
+
+// The calls of Mordelt's "-regfile" (deleting: "-delregfromfile"): each key is prepared once
+// (create, close, open) and held for its values.
+template <typename Calls>
 void FloorLoop(int entries, bool deleting) {
   HKEY key = nullptr;
   std::string held;
@@ -104,59 +145,17 @@ void FloorLoop(int entries, bool deleting) {
       if (key != nullptr) RegCloseKey(key);
       key = nullptr;
       HKEY created = nullptr;
-      if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &created,
-                          nullptr) == ERROR_SUCCESS) {
-        RegCloseKey(created);
-      }
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) !=
-          ERROR_SUCCESS) {
+      if (Calls::Create(path, &created)) RegCloseKey(created);
+      if (!Calls::Open(path, &key)) {
         key = nullptr;
         continue;
       }
       held = path;
     }
     if (deleting) {
-      RegDeleteValueA(key, ValueName(entry).c_str());
+      Calls::Delete(key, ValueName(entry));
     } else {
-      const std::string data = Data(entry);
-      RegSetValueExA(key, ValueName(entry).c_str(), 0, REG_SZ,
-                     reinterpret_cast<const BYTE*>(data.c_str()),
-                     static_cast<DWORD>(data.size() + 1));
-    }
-  }
-  if (key != nullptr) RegCloseKey(key);
-}
-
-std::wstring Widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-// The same calls in their 16-bit forms, as reg.exe makes them.
-void FloorLoopWide(int entries, bool deleting) {
-  HKEY key = nullptr;
-  std::string held;
-  for (int entry = 0; entry < entries; ++entry) {
-    const std::string path = KeyPath(entry);
-    if (key == nullptr || path != held) {
-      if (key != nullptr) RegCloseKey(key);
-      key = nullptr;
-      HKEY created = nullptr;
-      if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Widened(path).c_str(), 0, nullptr, 0, 0, nullptr,
-                          &created, nullptr) == ERROR_SUCCESS) {
-        RegCloseKey(created);
-      }
-      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widened(path).c_str(), 0, KEY_SET_VALUE, &key) !=
-          ERROR_SUCCESS) {
-        key = nullptr;
-        continue;
-      }
-      held = path;
-    }
-    if (deleting) {
-      RegDeleteValueW(key, Widened(ValueName(entry)).c_str());
-    } else {
-      const std::wstring data = Widened(Data(entry));
-      RegSetValueExW(key, Widened(ValueName(entry)).c_str(), 0, REG_SZ,
-                     reinterpret_cast<const BYTE*>(data.c_str()),
-                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+      Calls::Set(key, ValueName(entry), Data(entry));
     }
   }
   if (key != nullptr) RegCloseKey(key);
@@ -165,7 +164,7 @@ void FloorLoopWide(int entries, bool deleting) {
 // Sets the N values, untimed, before each deletion is measured.
 void Populate(int entries) {
   RemoveBenchKey();
-  FloorLoop(entries, false);
+  FloorLoop<NarrowCalls>(entries, false);
 }
 
 void Report(const char* what, int entries, double seconds, int found, long exitCode) {
@@ -183,9 +182,9 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::string(argv[1]) == "--calls") {
     const bool deleting = std::string(argv[2]) == "delete";
     if (std::string(argv[3]) == "16") {
-      FloorLoopWide(std::atoi(argv[4]), deleting);
+      FloorLoop<WideCalls>(std::atoi(argv[4]), deleting);
     } else {
-      FloorLoop(std::atoi(argv[4]), deleting);
+      FloorLoop<NarrowCalls>(std::atoi(argv[4]), deleting);
     }
     return 0;
   }
@@ -268,7 +267,7 @@ int main(int argc, char** argv) {
         return RunAndWait(reg, "reg.exe import \"" + (deleting ? deletionsPath : regPath) + "\"");
       });
       measure(first + 2, before, [&] {
-        FloorLoop(entries, deleting != 0);
+        FloorLoop<NarrowCalls>(entries, deleting != 0);
         return 0L;
       });
       measure(first + 3, before, [&] {

@@ -154,9 +154,8 @@ TEST(ImportRegVerbTest, RunsRegExeWithTheTwoArgumentsAndReturnsZero) {
   for (const char* verb : {"-importreg", "-importr", "-importregistry"}) {
     fakes::FakePlatform fake;
     fake.processes.childExitCode = 1;  // reg.exe's own failure is not passed on
-    Table table{verb, "import", "C:\\data\\settings.reg", "ignored"};
     const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+        Dispatch(fake, {verb, "import", "C:\\data\\settings.reg", "ignored"});
     EXPECT_EQ(result.exitCode, 0) << verb;
     EXPECT_EQ(result.ending, common::Ending::Return) << verb;
     ASSERT_EQ(fake.processes.creations.size(), 1u) << verb;
@@ -175,9 +174,7 @@ TEST(ImportRegVerbTest, RegExeIsTakenFromTheSystemDirectoryOnly) {
     fakes::FakePlatform fake;
     fake.processes.systemDirectory = directory;
     if (directory.empty()) fake.log.Fail("GetSystemDirectoryA");
-    Table table{"-importreg", "import", "a.reg"};
-    const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+    const common::CommandResult result = Dispatch(fake, {"-importreg", "import", "a.reg"});
     EXPECT_EQ(result.exitCode, directory.empty() ? 1 : 0) << directory;
     EXPECT_EQ(result.ending, common::Ending::Return);
     EXPECT_EQ(fake.console.output, "");
@@ -193,27 +190,22 @@ TEST(ImportRegVerbTest, RegExeIsTakenFromTheSystemDirectoryOnly) {
   }
 }
 
-TEST(ImportRegVerbTest, RegExeThatCannotStartGivesOne) {
-  fakes::FakePlatform fake;
-  fake.log.Fail("CreateProcessA", 2);
-  Table table{"-importreg", "import", "a.reg"};
-  const common::CommandResult result =
-      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(fake.console.output, "");
-}
-
-TEST(ImportRegVerbTest, MemoryRunningOutGivesOneWithNothingStarted) {
-  fakes::FakePlatform fake;
-  fake.log.Fail("HeapAlloc");
-  Table table{"-importreg", "import", "a.reg"};
-  const common::CommandResult result =
-      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u);
-  EXPECT_EQ(fake.memory.LiveBlocks(), 0u);
+TEST(ImportRegVerbTest, RegExeThatCannotStartOrMemoryRunningOutGivesOne) {
+  struct Case {
+    const char* failingCall;
+    std::uint32_t error;
+    std::size_t startsTried;
+  };
+  for (const Case c : {Case{"CreateProcessA", 2, 1}, Case{"HeapAlloc", fakes::kDefaultFault, 0}}) {
+    fakes::FakePlatform fake;
+    fake.log.Fail(c.failingCall, c.error);
+    const common::CommandResult result = Dispatch(fake, {"-importreg", "import", "a.reg"});
+    EXPECT_EQ(result.exitCode, 1) << c.failingCall;
+    EXPECT_EQ(result.ending, common::Ending::Return) << c.failingCall;
+    EXPECT_EQ(fake.log.Count("CreateProcessA"), c.startsTried) << c.failingCall;
+    EXPECT_EQ(fake.console.output, "") << c.failingCall;
+    EXPECT_EQ(fake.memory.LiveBlocks(), 0u) << c.failingCall;
+  }
 }
 
 TEST(ImportRegVerbTest, ShorterPrefixesAndMissingArgumentsStartNothing) {
@@ -222,9 +214,7 @@ TEST(ImportRegVerbTest, ShorterPrefixesAndMissingArgumentsStartNothing) {
         std::vector<const char*>{"-importR", "import", "a.reg"},
         std::vector<const char*>{"-importreg", "import"}, std::vector<const char*>{"-importreg"}}) {
     fakes::FakePlatform fake;
-    Table table(entries);
-    const common::CommandResult result =
-        mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+    const common::CommandResult result = Dispatch(fake, Table(entries));
     EXPECT_EQ(result.exitCode, 1) << entries[0];
     EXPECT_EQ(fake.log.Count("CreateProcessA"), 0u) << entries[0];
     EXPECT_EQ(fake.console.writes.size(), 5u) << entries[0];
@@ -270,8 +260,7 @@ TEST(DeviceVerbsTest, HwidTriesEachHashPatternUntilOneMatches) {
                        "PCI\\VEN_1234&DEV_5678&SUBSYS_00000000", "PCI\\VEN_1234&DEV_5678"}),
        {}});
   Table table{"-hwid", "#PNP0501", "USB\\X", "#PCI\\VEN_1234&DEV_5678", "#NEVER"};
-  const common::CommandResult result =
-      mordelt::DispatchCommand(fake.platform, table.data(), table.count());
+  const common::CommandResult result = Dispatch(fake, table);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(fake.devices.SetsMade(), 2);
   EXPECT_EQ(table.at(1), "*PNP0501");
@@ -320,29 +309,29 @@ TEST(DeviceVerbsTest, RescanReturnsTheRescanResult) {
   EXPECT_EQ(fake.console.output, "");
 }
 
-TEST(FileVerbsTest, CpfileCopiesOverTheDestination) {
-  fakes::FakePlatform fake;
-  fake.files.AddFile("C:\\a.sys", "a", 0x20);
-  fake.files.AddFile("C:\\b.sys", "b", 0x20);
-  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\a.sys", "C:\\b.sys"});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(fake.files.Content("C:\\b.sys"), "a");
-}
-
-TEST(FileVerbsTest, CpfileThatFailsGivesSeven) {
-  fakes::FakePlatform fake;
-  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\none", "C:\\b.sys"});
-  EXPECT_EQ(result.exitCode, 7);
-  EXPECT_EQ(result.ending, common::Ending::Return);
-  EXPECT_EQ(fake.console.output, "");
-}
-
-TEST(FileVerbsTest, CpfileWithOneArgumentIsAUsageError) {
-  fakes::FakePlatform fake;
-  const common::CommandResult result = Dispatch(fake, {"-cpfile", "C:\\a.sys"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(fake.log.Count("CopyFileA"), 0u);
+TEST(FileVerbsTest, CpfileCopiesOverTheDestinationOrGivesSevenOrOne) {
+  // C:\a.sys holds "a" and C:\b.sys holds "b" before each row.
+  struct Case {
+    std::vector<const char*> entries;
+    int code;
+    const char* destinationAfter;
+  };
+  for (const Case& c : {Case{{"-cpfile", "C:\\a.sys", "C:\\b.sys"}, 0, "a"},
+                        Case{{"-cpfile", "C:\\none", "C:\\b.sys"}, 7, "b"},
+                        Case{{"-cpfile", "C:\\a.sys"}, 1, "b"}}) {
+    fakes::FakePlatform fake;
+    fake.files.AddFile("C:\\a.sys", "a", 0x20);
+    fake.files.AddFile("C:\\b.sys", "b", 0x20);
+    const common::CommandResult result = Dispatch(fake, Table(c.entries));
+    EXPECT_EQ(result.exitCode, c.code) << c.entries[1];
+    EXPECT_EQ(fake.files.Content("C:\\b.sys"), c.destinationAfter) << c.entries[1];
+    if (c.code == 1) {
+      EXPECT_EQ(fake.log.Count("CopyFileA"), 0u);  // a usage error copies nothing
+    } else {
+      EXPECT_EQ(result.ending, common::Ending::Return) << c.entries[1];
+      EXPECT_EQ(fake.console.output, "") << c.entries[1];
+    }
+  }
 }
 
 TEST(FileVerbsTest, DelfileDeletesReadOnlyFilesAndAcceptsMissingOnes) {

@@ -16,14 +16,7 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-: "${WINEPREFIX:=$here/../build/win64/wineprefix}"
-export WINEPREFIX WINEARCH=win64
-export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml=${WINE_RUN_DLLOVERRIDES:+;$WINE_RUN_DLLOVERRIDES}"
-unset DISPLAY WAYLAND_DISPLAY
-
-if ! compgen -G "$WINEPREFIX/.prepared-*" >/dev/null; then
-  bash "$here/wine-prefix.sh" "$WINEPREFIX" >&2
-fi
+# shellcheck source=scripts/wine-env.sh
+source "$here/wine-env.sh" "$here/../build/win64/wineprefix"
 
 exec /usr/lib/wine/wine64 "$@"

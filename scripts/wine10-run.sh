@@ -20,15 +20,8 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-: "${WINEPREFIX:=$here/../build/win32/wineprefix}"
-export WINEPREFIX WINEARCH=win64
-export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml=${WINE_RUN_DLLOVERRIDES:+;$WINE_RUN_DLLOVERRIDES}"
-unset DISPLAY WAYLAND_DISPLAY
-
-if ! compgen -G "$WINEPREFIX/.prepared-*" >/dev/null; then
-  bash "$here/wine-prefix.sh" --wine10 "$WINEPREFIX" >&2
-fi
+# shellcheck source=scripts/wine-env.sh
+source "$here/wine-env.sh" "$here/../build/win32/wineprefix" --wine10
 
 if [[ -n ${WINE10_PROBE:-} ]]; then
   status=0

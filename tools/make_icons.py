@@ -6,14 +6,18 @@ checked-in .ico files can be remade at any time with
 
     python3 tools/make_icons.py
 
+Each program has one picture, shown by both of its icon groups (107, the large
+icon, and 108, the small one): the build stores each image once and lets both
+group directories list it (tools/icon_resources.py).
+
 Each icon file holds 48x48, 32x32 and 16x16 images in 32-bit colour (with
 alpha) and in 256 colours; setup's files also hold a 16-colour image of each
 size. Every image is a classic DIB (BITMAPINFOHEADER, colour bits, AND mask),
 never PNG, so every Windows version and Wine can read it.
 
 Pictures:
-  Mordelt: an open-end wrench (107: on a blue tile, 108: on its own).
-  setup:   a cardboard box (107: on a green tile, 108: on its own).
+  Mordelt: an open-end wrench on a blue tile.
+  setup:   a cardboard box on a green tile.
 """
 
 import math
@@ -96,21 +100,17 @@ def wrench_sdf(px, py):
     return max(shape, -jaw, -hole)
 
 
-def wrench(px, py, tile):
-    colour = TRANSPARENT
-    if tile:
-        colour = layer(colour, sd_round_box(px, py, 0.02, 0.02, 0.98, 0.98, 0.18),
-                       (52, 101, 164, 255), (32, 74, 135, 255), 0.04)
+def wrench(px, py):
+    colour = layer(TRANSPARENT, sd_round_box(px, py, 0.02, 0.02, 0.98, 0.98, 0.18),
+                   (52, 101, 164, 255), (32, 74, 135, 255), 0.04)
     shade = 200 + int(40 * (1.0 - py))
     return layer(colour, wrench_sdf(px, py), (shade, shade, min(255, shade + 15), 255),
                  (46, 52, 54, 255), 0.055)
 
 
-def box(px, py, tile):
-    colour = TRANSPARENT
-    if tile:
-        colour = layer(colour, sd_round_box(px, py, 0.02, 0.02, 0.98, 0.98, 0.18),
-                       (78, 154, 6, 255), (52, 101, 4, 255), 0.04)
+def box(px, py):
+    colour = layer(TRANSPARENT, sd_round_box(px, py, 0.02, 0.02, 0.98, 0.98, 0.18),
+                   (78, 154, 6, 255), (52, 101, 4, 255), 0.04)
     front = [(0.14, 0.42), (0.66, 0.42), (0.66, 0.88), (0.14, 0.88)]
     top = [(0.14, 0.42), (0.36, 0.20), (0.88, 0.20), (0.66, 0.42)]
     side = [(0.66, 0.42), (0.88, 0.20), (0.88, 0.66), (0.66, 0.88)]
@@ -264,10 +264,8 @@ def ico_file(picture, bit_counts):
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     outputs = [
-        ('mordelt/resources/Mordelt.ico', lambda x, y: wrench(x, y, True), (32, 8)),
-        ('mordelt/resources/small.ico', lambda x, y: wrench(x, y, False), (32, 8)),
-        ('setup/resources/setup.ico', lambda x, y: box(x, y, True), (32, 8, 4)),
-        ('setup/resources/small.ico', lambda x, y: box(x, y, False), (32, 8, 4)),
+        ('mordelt/resources/Mordelt.ico', wrench, (32, 8)),
+        ('setup/resources/setup.ico', box, (32, 8, 4)),
     ]
     for path, picture, bit_counts in outputs:
         full = os.path.join(root, path)

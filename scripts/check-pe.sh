@@ -4,13 +4,19 @@
 #   - imports only from KnownDLLs, which the system always loads from its own directory and never
 #     from the program's folder: KERNEL32, USER32, ADVAPI32, SETUPAPI and msvcrt (so no
 #     libstdc++, libgcc or libwinpthread DLL, and no CFGMGR32, which is not a KnownDLL);
+#   - no delay-loaded DLL, which the import rule above would not see: an empty delay-import
+#     directory (the linkers that fill it: lld, Microsoft's), and an import address table that
+#     holds only the entries of the DLLs listed above (GNU ld leaves the directory empty and puts
+#     the entries of a delay-import library made by dlltool among the others, unlisted);
 #   - address space layout randomisation (DYNAMIC_BASE, and HIGH_ENTROPY_VA on x86-64) with a
 #     non-empty base relocation directory, and data execution prevention (NX_COMPAT);
 #   - exactly one manifest resource, no version resource, and every resource
 #     in language 1033 (when wrestool from icoutils is there);
-#   - at most 96 KiB (98,304 bytes), resources included: the programs carry no
-#     exception runtime, no MinGW printf and no unwinding tables, and a change
-#     that brings one of them back shows here.
+#   - at most 64 KiB (65,536 bytes), resources included, not counting the
+#     certificate table that an Authenticode signature appends: the programs carry no
+#     exception runtime, no MinGW printf and no unwinding tables, and their two
+#     icon groups list the same images, stored once; a change that brings one
+#     of them back shows here.
 #
 #   scripts/check-pe.sh FILE.exe...
 #
@@ -23,7 +29,7 @@ if [[ $# -eq 0 ]]; then
 fi
 
 known_dlls='^(kernel32|user32|advapi32|setupapi|msvcrt)\.dll$'
-max_bytes=$((96 * 1024))
+max_bytes=$((64 * 1024))
 status=0
 
 fail() {
@@ -44,9 +50,10 @@ for exe in "$@"; do
   esac
   headers=$("$objdump" -p "$exe")
 
-  bytes=$(stat -c %s "$exe")
+  certificates=$(awk '/^Entry 4 / { print $4; exit }' <<<"$headers")
+  bytes=$(($(stat -c %s "$exe") - 16#${certificates:-0}))
   if [[ $bytes -gt $max_bytes ]]; then
-    fail "$exe" "$bytes bytes, more than $max_bytes"
+    fail "$exe" "$bytes bytes without a signature, more than $max_bytes"
   fi
 
   subsystem=$(awk '/^Subsystem/ { print $2; exit }' <<<"$headers")
@@ -66,6 +73,26 @@ for exe in "$@"; do
   relocations=$(awk '/^Entry 5 / { print $4; exit }' <<<"$headers")
   if [[ $((16#${relocations:-0})) -eq 0 ]]; then
     fail "$exe" "no base relocations"
+  fi
+
+  delay_imports=$(awk '/^Entry d / { print $4; exit }' <<<"$headers")
+  if [[ $((16#${delay_imports:-0})) -ne 0 ]]; then
+    fail "$exe" "delay-import directory of 0x$delay_imports bytes: no DLL may be delay-loaded"
+  fi
+  # Each listed DLL has one slot per imported name and a terminating slot in the import address
+  # table; any other slot is an import that no descriptor lists.
+  slot_bytes=4
+  [[ $format == pei-x86-64 ]] && slot_bytes=8
+  address_table=$(awk '/^Entry c / { print $4; exit }' <<<"$headers")
+  listed_slots=$(awk '
+    /DLL Name:/ { in_dll = 1; header = 1; slots++; next }
+    in_dll && header { header = 0; next }
+    in_dll && /^[ \t]*$/ { in_dll = 0; next }
+    in_dll { slots++ }
+    END { print slots + 0 }' <<<"$headers")
+  if [[ $((16#${address_table:-0})) -ne $((listed_slots * slot_bytes)) ]]; then
+    fail "$exe" "import address table of $((16#${address_table:-0})) bytes, but the listed DLLs fill\
+ $((listed_slots * slot_bytes)): an import that no DLL lists (delay-loaded?)"
   fi
 
   dlls=$(awk '/DLL Name:/ { print $3 }' <<<"$headers" | sort -u)

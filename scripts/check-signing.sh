@@ -138,6 +138,15 @@ if ! release signed --sign "$keys/signing.pfx" --timestamp "$tsa/refuse" --times
   exit 1
 fi
 zip_file=$(find "$work/out" -maxdepth 1 -name 'Mordelt-*.zip')
+# The name a person reads: the project's version and the commit.
+commit=$(git -C "$root" rev-parse --verify "$revision^{commit}")
+project_version=$(git -C "$root" show "$commit:CMakeLists.txt" |
+  sed -nE 's/^project\(Mordelt VERSION ([0-9.]+) .*/\1/p')
+if [[ $(basename "$zip_file") == "Mordelt-$project_version+${commit:0:7}.zip" ]]; then
+  pass "the package is named $(basename "$zip_file")"
+else
+  fail "the package is named \"$(basename "$zip_file")\", not Mordelt-$project_version+${commit:0:7}.zip"
+fi
 mkdir -p "$work/unpacked"
 unzip -q "$zip_file" -d "$work/unpacked"
 if (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS); then

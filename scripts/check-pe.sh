@@ -16,15 +16,22 @@
 #     certificate table that an Authenticode signature appends: the programs carry no
 #     exception runtime, no MinGW printf and no unwinding tables, and their two
 #     icon groups list the same images, stored once; a change that brings one
-#     of them back shows here.
+#     of them back shows here;
+#   - no certificate table (Authenticode signature), or with --signed exactly one at the
+#     end of the file, which the size limit does not count.
 #
-#   scripts/check-pe.sh FILE.exe...
+#   scripts/check-pe.sh [--signed] FILE.exe...
 #
 # The objdump of the file's own architecture is used (x86-64 or i686).
 set -euo pipefail
 
+signed=no
+if [[ ${1:-} == --signed ]]; then
+  signed=yes
+  shift
+fi
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 FILE.exe..." >&2
+  echo "usage: $0 [--signed] FILE.exe..." >&2
   exit 2
 fi
 
@@ -50,8 +57,21 @@ for exe in "$@"; do
   esac
   headers=$("$objdump" -p "$exe")
 
-  certificates=$(awk '/^Entry 4 / { print $4; exit }' <<<"$headers")
-  bytes=$(($(stat -c %s "$exe") - 16#${certificates:-0}))
+  bytes=$(stat -c %s "$exe")
+  # The certificate table: its address is a file offset, and a signature appended by a
+  # signing tool ends the file.
+  read -r certificates_at certificates_size < <(awk '/^Entry 4 / { print $3, $4; exit }' <<<"$headers")
+  certificates_at=$((16#${certificates_at:-0}))
+  certificates_size=$((16#${certificates_size:-0}))
+  if [[ $signed == no && $certificates_size -ne 0 ]]; then
+    fail "$exe" "has a certificate table (a signature); check a signed program with --signed"
+  elif [[ $signed == yes && $certificates_size -eq 0 ]]; then
+    fail "$exe" "has no certificate table, though --signed"
+  elif [[ $signed == yes && $((certificates_at + certificates_size)) -ne $bytes ]]; then
+    fail "$exe" "the certificate table ($certificates_size bytes at $certificates_at) does not end the file"
+  else
+    bytes=$((bytes - certificates_size))
+  fi
   if [[ $bytes -gt $max_bytes ]]; then
     fail "$exe" "$bytes bytes without a signature, more than $max_bytes"
   fi
@@ -123,7 +143,9 @@ for exe in "$@"; do
   fi
 
   if [[ $status -eq 0 ]]; then
-    echo "ok   $exe: $format, subsystem 2, $bytes bytes," \
+    signature=""
+    [[ $certificates_size -ne 0 ]] && signature=" (and a certificate table of $certificates_size)"
+    echo "ok   $exe: $format, subsystem 2, $bytes bytes$signature," \
       "$(printf 'DllCharacteristics 0x%04x' "$characteristics"), relocations 0x$relocations bytes," \
       "imports: $(tr '\n' ' ' <<<"$dlls")"
   fi

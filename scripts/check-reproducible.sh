@@ -4,14 +4,24 @@
 # paths, and compares the results byte for byte (the four executables, every
 # other file of the package, and the zip itself).
 #
-#   scripts/check-reproducible.sh [COMMIT]     (default: HEAD)
+#   scripts/check-reproducible.sh [--sign] [COMMIT]     (default: HEAD)
 #
-# Works in build/reproducible/; exits non-zero when anything differs.
+# --sign: both builds are signed (scripts/release.sh --sign, no time stamp) with
+# the same throwaway certificate, made here (scripts/throwaway-certificates.sh):
+# the signatures, dated at the commit's time, must be byte-identical too.
+#
+# Works in build/reproducible/ (build/reproducible-signed/ with --sign); exits
+# non-zero when anything differs.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-revision=${1:-HEAD}
+sign=()
 work="$root/build/reproducible"
+if [[ ${1:-} == --sign ]]; then
+  shift
+  work="$root/build/reproducible-signed"
+fi
+revision=${1:-HEAD}
 first="$work/first"
 # A longer, different path, so that a path that leaks into an output shows.
 second="$work/second-build-at-another-path"
@@ -19,8 +29,13 @@ second="$work/second-build-at-another-path"
 started=$SECONDS
 rm -rf "$work"
 mkdir -p "$first" "$second"
+if [[ $work == *-signed ]]; then
+  export RELEASE_SIGN_PASSWORD="throwaway-$(openssl rand -hex 8)"
+  bash "$root/scripts/throwaway-certificates.sh" "$work/keys"
+  sign=(--sign "$work/keys/signing.pfx")
+fi
 for out in "$first" "$second"; do
-  if ! bash "$root/scripts/release.sh" --out "$out" "$revision" >"$out.log" 2>&1; then
+  if ! bash "$root/scripts/release.sh" --out "$out" "${sign[@]}" "$revision" >"$out.log" 2>&1; then
     cat "$out.log" >&2
     echo "check-reproducible: the release build in $out failed" >&2
     exit 1
@@ -54,9 +69,15 @@ if [[ $(cd "$first/stage" && find . -type f | wc -l) -ne $(cd "$second/stage" &&
 fi
 compare "$first/$zip_name" "$second/$zip_name" "$zip_name"
 
-echo "check-reproducible: two builds in $((SECONDS - started)) s"
+# A signed package must hold signed programs: the comparison alone would pass two unsigned ones.
+if [[ ${#sign[@]} -gt 0 ]] && ! bash "$root/scripts/check-pe.sh" --signed "$first/stage/Mordelt.exe" \
+  "$first/stage/setup.exe" "$first/stage/x64/Mordelt.exe" "$first/stage/x64/setup.exe"; then
+  status=1
+fi
+
+echo "check-reproducible: two ${sign:+signed }builds in $((SECONDS - started)) s"
 if [[ $status -eq 0 ]]; then
-  echo "check-reproducible: the two builds are byte-identical"
+  echo "check-reproducible: the two ${sign:+signed }builds are byte-identical"
 else
   echo "check-reproducible: the two builds differ" >&2
 fi

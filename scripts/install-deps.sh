@@ -11,7 +11,8 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 wine
   libgtest-dev
-  wixl icoutils python3 zip
+  wixl icoutils python3 zip unzip
+  openssl osslsigncode
   clang clang-format libclang-rt-14-dev valgrind hyperfine
   debootstrap
 )

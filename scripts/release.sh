@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
 # Builds the release package from a commit, in a clean build tree:
 #
-#   scripts/release.sh [--out DIR] [COMMIT]
+#   scripts/release.sh [--out DIR] [--sign FILE.pfx [--timestamp URL]...] [COMMIT]
 #
 #   COMMIT  the commit to package (default: HEAD). Its files are exported with
 #           git archive, so uncommitted changes never reach a release.
 #   DIR     the output directory (default: build/release); it is emptied first.
+#   --sign FILE.pfx
+#           signs the four programs with Authenticode (SHA-256, osslsigncode)
+#           with the key and certificates of the PKCS#12 file, before SHA256SUMS
+#           and the zip are made. Its password is read from the environment
+#           variable RELEASE_SIGN_PASSWORD (empty when unset), never from the
+#           command line. The signing time is the commit's time.
+#   --timestamp URL
+#           adds an RFC 3161 time stamp from the time-stamp authority at URL;
+#           given more than once, the URLs are tried in order until one answers.
+#           A time stamp differs from run to run: such a package is not
+#           byte-reproducible.
 #
-# The package, DIR/Mordelt-<version>.zip, holds:
+# The package, DIR/Mordelt-<version>+<commit>.zip (the version of
+# CMakeLists.txt's project() and the first 7 digits of the commit), holds:
 #   Mordelt.exe, setup.exe       the 32-bit programs, the shipped form
 #   x64/Mordelt.exe, x64/setup.exe   the 64-bit programs
 #   README.md, LICENSE, docs/    the documentation
@@ -17,22 +29,35 @@
 # linker writes no time stamp (--no-insert-timestamp), the compiler maps the
 # source directory away (-ffile-prefix-map), and the zip holds its entries in
 # sorted order with the commit's time (SOURCE_DATE_EPOCH) as every file's
-# date, fixed permissions and no extra attributes (zip -X -D, TZ=UTC).
+# date, fixed permissions and no extra attributes (zip -X -D, TZ=UTC). Signed
+# without a time stamp, with the same certificate, an RSA key and the same
+# osslsigncode, the signatures are byte-identical too (PKCS#1 v1.5 signatures
+# hold no random part, and the signing time is SOURCE_DATE_EPOCH).
 # scripts/check-reproducible.sh proves it by building twice.
+#
+# A signing that fails (wrong password, unreadable certificate, no time-stamp
+# authority answering) fails the release and leaves DIR empty: never a
+# package with some programs signed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$root/build/release"
 revision=HEAD
+certificate=""
+timestamp_urls=()
 while [[ $# -gt 0 ]]; do
   case "$1" in
-    --out)
-      [[ $# -ge 2 ]] || { echo "$0: --out needs a directory" >&2; exit 2; }
-      out=$2
+    --out | --sign | --timestamp)
+      [[ $# -ge 2 && -n $2 ]] || { echo "$0: $1 needs a value" >&2; exit 2; }
+      case "$1" in
+        --out) out=$2 ;;
+        --sign) certificate=$2 ;;
+        --timestamp) timestamp_urls+=("$2") ;;
+      esac
       shift 2
       ;;
     -h | --help)
-      sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+      sed -n '2,/^[^#]/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'
       exit 0
       ;;
     -*) echo "$0: unknown option: $1" >&2; exit 2 ;;
@@ -40,13 +65,45 @@ while [[ $# -gt 0 ]]; do
   esac
 done
 
+if [[ ${#timestamp_urls[@]} -gt 0 && -z $certificate ]]; then
+  echo "$0: --timestamp needs --sign" >&2
+  exit 2
+fi
+
+# The password stays in this shell: build tools never see it in their environment, and
+# osslsigncode reads it from a pipe (-readpass), never from its command line.
+password=${RELEASE_SIGN_PASSWORD-}
+unset RELEASE_SIGN_PASSWORD
+
 bash "$root/scripts/install-deps.sh" >&2
+
+# A certificate that cannot be used fails the release at once, before anything is built.
+if [[ -n $certificate ]]; then
+  if [[ ! -f $certificate || ! -r $certificate ]]; then
+    echo "release: cannot read the certificate file $certificate" >&2
+    exit 1
+  fi
+  certificate="$(cd "$(dirname "$certificate")" && pwd)/$(basename "$certificate")"
+  # -legacy: files exported by older tools are encrypted with RC2 or 3DES.
+  if ! printf '%s\n' "$password" |
+    openssl pkcs12 -legacy -in "$certificate" -noout -passin stdin 2>/dev/null; then
+    echo "release: cannot open $certificate with the password of RELEASE_SIGN_PASSWORD" \
+      "(a wrong password, or not a PKCS#12 file)" >&2
+    exit 1
+  fi
+fi
 umask 022
 export TZ=UTC LC_ALL=C
 commit=$(git -C "$root" rev-parse --verify "$revision^{commit}")
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct "$commit")
 export SOURCE_DATE_EPOCH
-version=$(git -C "$root" describe --tags --always --abbrev=12 "$commit")
+project_version=$(git -C "$root" show "$commit:CMakeLists.txt" |
+  sed -nE 's/^project\(Mordelt VERSION ([0-9][0-9.]*)[ )].*/\1/p')
+if [[ -z $project_version ]]; then
+  echo "release: CMakeLists.txt of $commit names no project(Mordelt VERSION ...)" >&2
+  exit 1
+fi
+version="$project_version+${commit:0:7}"
 
 if [[ $revision == HEAD ]] && ! git -C "$root" diff --quiet HEAD -- 2>/dev/null; then
   echo "release: note: uncommitted changes are not part of the release of $commit" >&2
@@ -84,8 +141,39 @@ if [[ -d $src/docs ]]; then
   (cd "$src" && find docs -type f -print0 | xargs -0 -I{} install -D -m 0644 {} "$stage/{}")
 fi
 
-bash "$src/scripts/check-pe.sh" "$stage/Mordelt.exe" "$stage/setup.exe" \
-  "$stage/x64/Mordelt.exe" "$stage/x64/setup.exe"
+programs=("$stage/Mordelt.exe" "$stage/setup.exe" "$stage/x64/Mordelt.exe" "$stage/x64/setup.exe")
+bash "$src/scripts/check-pe.sh" "${programs[@]}"
+
+# Signs every program in place, then checks the signed programs.
+sign() {
+  local options=(-h sha256 -time "$SOURCE_DATE_EPOCH") url program
+  # The password reaches osslsigncode through a pipe, never its command line. It cannot
+  # read an empty password from a file: none is given then.
+  [[ -n $password ]] && options+=(-readpass /dev/stdin)
+  for url in "${timestamp_urls[@]}"; do
+    options+=(-ts "$url")
+  done
+  echo "==> sign: Authenticode, SHA-256, signing time $(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T') UTC," \
+    "time stamp: ${timestamp_urls[*]:-none}"
+  for program in "${programs[@]}"; do
+    if ! printf '%s' "$password" | osslsigncode sign -pkcs12 "$certificate" "${options[@]}" \
+      -in "$program" -out "$program.signed" >"$out/sign.log" 2>&1; then
+      cat "$out/sign.log" >&2
+      echo "release: signing ${program#"$stage/"} with $certificate failed" >&2
+      return 1
+    fi
+    chmod 0644 "$program.signed"
+    mv "$program.signed" "$program"
+  done
+  rm -f "$out/sign.log"
+  bash "$src/scripts/check-pe.sh" --signed "${programs[@]}"
+}
+# A failed signing leaves nothing behind: no package with some of its programs signed.
+if [[ -n $certificate ]] && ! sign; then
+  rm -rf "${out:?}"/*
+  echo "release: no package made; $out is left empty" >&2
+  exit 1
+fi
 
 # Every file's SHA-256, in sorted order of the names.
 (

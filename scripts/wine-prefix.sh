@@ -7,7 +7,10 @@
 #   scripts/wine-prefix.sh DIR --stop          end this prefix's wineserver
 #   scripts/wine-prefix.sh --wine10 DIR ...    the same for a prefix of Wine 10 in the
 #                                              Debian unstable root (scripts/wine10-root.sh),
-#                                              with that Wine's own wine64 and wineserver
+#                                              with that Wine's own wine64 and wineserver; where
+#                                              that root cannot be made, nothing is done, the
+#                                              reason is given and the exit status is 77 (a
+#                                              test that ctest reports as skipped)
 #
 # Preparing is done once: a prepared prefix carries a stamp file and is left
 # alone. A prefix left half-made by an interrupted run is made again. Only the
@@ -20,6 +23,8 @@ WINESERVER=(/usr/lib/wine/wineserver64)
 [[ -x ${WINESERVER[0]} ]] || WINESERVER=(/usr/lib/wine/wineserver)
 if [[ ${1:-} == --wine10 ]]; then
   shift
+  # Exits 77, with the reason, when the root is not there and cannot be made.
+  bash "$here/wine10-root.sh" available
   WINE64=(bash "$here/wine10-root.sh" exec /usr/bin/wine64)
   WINESERVER=(bash "$here/wine10-root.sh" exec /usr/lib/x86_64-linux-gnu/wine/wineserver)
 fi

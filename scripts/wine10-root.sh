@@ -8,6 +8,8 @@
 #   scripts/wine10-root.sh                 make the root once, then mount what it needs
 #   scripts/wine10-root.sh exec CMD...     the same, then run CMD inside the root, in the
 #                                          current directory, with the caller's environment
+#   scripts/wine10-root.sh available       the same, without a command: exit status 0 when
+#                                          the root is ready, 77 (below) when it is not
 #   scripts/wine10-root.sh path            print the root's directory
 #   scripts/wine10-root.sh umount          unmount everything mounted inside the root
 #   scripts/wine10-root.sh remove          unmount, then delete the root
@@ -22,7 +24,12 @@
 #
 # The Debian archive is the one that this machine's apt sources name
 # (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources), or
-# MORDELT_DEBIAN_ARCHIVE. When the archive refuses, this script fails.
+# MORDELT_DEBIAN_ARCHIVE. Debian unstable moves every day: when the root cannot
+# be made (the archive refuses, a package is renamed or in transition), making
+# it fails with the reason, which is kept in $MORDELT_WINE10_ROOT.unavailable
+# until a later making succeeds. `exec` then runs nothing: it says NOT RUN with
+# that reason and exits 77, which ctest reports as a skipped test; only a plain
+# call of this script tries to make the root again.
 # Needs root; another user's calls go through sudo.
 set -euo pipefail
 
@@ -44,9 +51,15 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo=(sudo --preserve-env)
 fi
 
+# The reason why the root could not be made, kept for `exec`.
+unavailable="$root_dir.unavailable"
+
 log() { echo "wine10-root: $*" >&2; }
 die() {
   log "$*"
+  if [[ -n ${recording_failure:-} ]]; then
+    echo "$*" >"$unavailable" 2>/dev/null || true
+  fi
   exit 1
 }
 
@@ -205,29 +218,59 @@ ensure() {
   exec 8>&-
 }
 
+# ensure, at the top level of this script, with the reason of a failure kept in $unavailable
+# (and that of an earlier failure removed).
+try_ensure() {
+  rm -f "$unavailable" 2>/dev/null || true
+  recording_failure=1
+  trap 'code=$?
+    if [[ $code -ne 0 && ! -s $unavailable ]]; then
+      echo "$root_dir could not be made (exit status $code; see the messages above)" \
+        >"$unavailable" 2>/dev/null || true
+    fi' EXIT
+  ensure
+}
+
+# Runs nothing: the root is not there and cannot be made now.
+not_run() {
+  local reason="$root_dir could not be made"
+  [[ -s $unavailable ]] && reason=$(head -n 1 "$unavailable")
+  log "NOT RUN: Wine 10 is not available: $reason (scripts/wine10-root.sh without arguments" \
+    "tries to make it again)"
+  exit 77
+}
+
+# The root, ready and mounted; or exit 77 with the reason.
+ensure_or_skip() {
+  if [[ -f $root_dir/.mordelt-wine10-ready ]] && mounted; then
+    return 0
+  fi
+  # A making that failed before is not tried again by every run.
+  [[ -f $unavailable ]] && not_run
+  # Made by a run of its own: a failure there stops the making at once (set -e).
+  "${sudo[@]}" bash "${BASH_SOURCE[0]}" || not_run
+}
+
 case "${1:-}" in
-  "") ensure ;;
+  "") try_ensure ;;
   exec)
     shift
     [[ $# -ge 1 ]] || die "exec needs a command"
-    if [[ ${#sudo[@]} -eq 0 ]]; then
-      ensure
-    elif ! [[ -f $root_dir/.mordelt-wine10-ready ]] || ! mounted; then
-      "${sudo[@]}" bash "${BASH_SOURCE[0]}"
-    fi
+    ensure_or_skip
     dir=$PWD
     [[ -d $root_dir$dir ]] || dir=/
     exec "${sudo[@]}" chroot --userspec="$(id -u):$(id -g)" "$root_dir" \
       /usr/bin/env -C "$dir" "$@"
     ;;
+  available) ensure_or_skip ;;
   path) echo "$root_dir" ;;
   umount) do_umount ;;
   remove)
     remove_root
-    rm -f "$root_dir.lock" "$root_dir.debootstrap.log"
+    rm -f "$root_dir.lock" "$root_dir.debootstrap.log" "$unavailable"
     ;;
   *)
-    echo "usage: $0 [exec CMD...|path|umount|remove]" >&2
+    echo "usage: $0 [exec CMD...|available|path|umount|remove]" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# Tests the signed release (scripts/release.sh --sign) offline, with throwaway
+# certificates made here (scripts/throwaway-certificates.sh) and a time-stamp
+# authority on 127.0.0.1 that this script starts and stops (`openssl ts -reply`
+# behind a small HTTP handler of python3):
+#   - a certificate that cannot be used (no such file, not PKCS#12, a wrong
+#     password) fails the release at once with a clear message, and no package;
+#   - a release signed with time stamps, where the first authority refuses and
+#     the second answers: every program verifies against the throwaway
+#     authorities (osslsigncode verify -CAfile -TSA-CAfile), carries the commit's
+#     time as its signing time, and is the file that SHA256SUMS and the zip
+#     describe; the signed x64/Mordelt.exe (Debian's Wine) and Mordelt.exe
+#     (Wine 10, where it runs 32-bit code) still set a registry value;
+#   - an authority that answers once and then refuses fails the release after the
+#     first program is signed, and leaves the output directory empty.
+# Byte-reproducible signing is proved by scripts/check-reproducible.sh --sign.
+#
+#   scripts/check-signing.sh [COMMIT]     (default: HEAD)
+#
+# Works in build/signing/; exits non-zero when anything fails. A run that cannot
+# take place here is reported as NOT RUN with its reason.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+revision=${1:-HEAD}
+work="$root/build/signing"
+keys="$work/keys"
+started=$SECONDS
+status=0
+
+pass() { echo "ok       $*"; }
+fail() {
+  echo "FAIL     $*"
+  status=1
+}
+
+mkdir -p "$work"
+rm -rf "$work/out" "$work/unpacked" "$work"/*.log
+export RELEASE_SIGN_PASSWORD="throwaway-$(openssl rand -hex 8)"
+bash "$root/scripts/throwaway-certificates.sh" "$keys"
+# The authority is reached directly, never through a proxy.
+export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1
+
+# The time-stamp authority: POST / answers every query; /refuse refuses every one
+# (HTTP 503); /once answers the first query and refuses the others.
+python3 - "$keys/tsa.cnf" "$work/tsa.port" >"$work/tsa.log" 2>&1 <<'EOF' &
+import http.server, os, subprocess, sys, tempfile
+
+config, port_file = sys.argv[1], sys.argv[2]
+answered = {"/once": 0}
+
+class TimeStampAuthority(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        refuse = self.path == "/refuse" or (self.path == "/once" and answered["/once"] > 0)
+        reply = None
+        if not refuse:
+            with tempfile.TemporaryDirectory() as scratch:
+                query_file = os.path.join(scratch, "query.tsq")
+                reply_file = os.path.join(scratch, "reply.tsr")
+                with open(query_file, "wb") as f:
+                    f.write(query)
+                made = subprocess.run(["openssl", "ts", "-reply", "-config", config,
+                                       "-queryfile", query_file, "-out", reply_file])
+                if made.returncode == 0:
+                    with open(reply_file, "rb") as f:
+                        reply = f.read()
+        if reply is None:
+            self.send_error(503)
+            return
+        answered["/once"] += self.path == "/once"
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+
+server = http.server.HTTPServer(("127.0.0.1", 0), TimeStampAuthority)
+with open(port_file + ".new", "w") as f:
+    f.write(str(server.server_address[1]))
+os.rename(port_file + ".new", port_file)
+server.serve_forever()
+EOF
+tsa_pid=$!
+trap 'kill "$tsa_pid" 2>/dev/null || true; rm -f "$work/tsa.port"' EXIT
+for _ in $(seq 100); do
+  [[ -f $work/tsa.port ]] && break
+  kill -0 "$tsa_pid" 2>/dev/null || { cat "$work/tsa.log"; echo "check-signing: the time-stamp authority did not start" >&2; exit 1; }
+  sleep 0.1
+done
+tsa="http://127.0.0.1:$(cat "$work/tsa.port")"
+echo "==> time-stamp authority at $tsa"
+
+# release NAME ARGUMENTS...: scripts/release.sh into $work/out, its output in $work/NAME.log;
+# the exit status is release.sh's.
+release() {
+  local name=$1
+  shift
+  bash "$root/scripts/release.sh" --out "$work/out" "$@" "$revision" >"$work/$name.log" 2>&1
+}
+
+# Nothing of a package: no file at all in the output directory, when there is one.
+expect_no_package() {
+  local name=$1 left=""
+  [[ -d $work/out ]] && left=$(find "$work/out" -type f | head -n 5)
+  if [[ -n $left ]]; then
+    fail "$name: left files in $work/out:" $left
+  else
+    pass "$name: no package"
+  fi
+}
+
+echo "==> a certificate that cannot be used fails the release before anything is built"
+cp "$keys/ca.pem" "$work/not-pkcs12.pfx"
+# name | certificate | password | the message expected on standard error
+while IFS='|' read -r name certificate password message; do
+  rm -rf "$work/out"
+  if RELEASE_SIGN_PASSWORD=$password release "$name" --sign "$certificate"; then
+    fail "$name: the release succeeded"
+  elif ! grep -qF -- "$message" "$work/$name.log"; then
+    fail "$name: no message \"$message\" in $work/$name.log:"
+    tail -n 5 "$work/$name.log"
+  else
+    pass "$name: fails with \"$(grep -F -- "$message" "$work/$name.log" | head -n 1)\""
+  fi
+  expect_no_package "$name"
+done <<EOF
+missing-certificate|$work/no-such.pfx|$RELEASE_SIGN_PASSWORD|release: cannot read the certificate file $work/no-such.pfx
+not-pkcs12|$work/not-pkcs12.pfx|$RELEASE_SIGN_PASSWORD|release: cannot open $work/not-pkcs12.pfx with the password of RELEASE_SIGN_PASSWORD
+wrong-password|$keys/signing.pfx|not-$RELEASE_SIGN_PASSWORD|release: cannot open $keys/signing.pfx with the password of RELEASE_SIGN_PASSWORD
+EOF
+
+echo "==> signed with time stamps: the first authority refuses, the second answers"
+rm -rf "$work/out"
+if ! release signed --sign "$keys/signing.pfx" --timestamp "$tsa/refuse" --timestamp "$tsa/"; then
+  tail -n 30 "$work/signed.log"
+  fail "signed: the release failed (log: $work/signed.log)"
+  exit 1
+fi
+zip_file=$(find "$work/out" -maxdepth 1 -name 'Mordelt-*.zip')
+# The name a person reads: the project's version and the commit.
+commit=$(git -C "$root" rev-parse --verify "$revision^{commit}")
+project_version=$(git -C "$root" show "$commit:CMakeLists.txt" |
+  sed -nE 's/^project\(Mordelt VERSION ([0-9.]+) .*/\1/p')
+if [[ $(basename "$zip_file") == "Mordelt-$project_version+${commit:0:7}.zip" ]]; then
+  pass "the package is named $(basename "$zip_file")"
+else
+  fail "the package is named \"$(basename "$zip_file")\", not Mordelt-$project_version+${commit:0:7}.zip"
+fi
+mkdir -p "$work/unpacked"
+unzip -q "$zip_file" -d "$work/unpacked"
+if (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS); then
+  pass "SHA256SUMS describes the signed files of $(basename "$zip_file")"
+else
+  fail "SHA256SUMS does not describe the files of $(basename "$zip_file")"
+fi
+epoch=$(git -C "$root" log -1 --format=%ct "$revision")
+signing_time=$(date -u -d "@$epoch" '+%b %e %T %Y GMT')
+for program in Mordelt.exe setup.exe x64/Mordelt.exe x64/setup.exe; do
+  file="$work/unpacked/$program"
+  if ! osslsigncode verify -CAfile "$keys/ca.pem" -TSA-CAfile "$keys/tsa-ca.pem" -in "$file" \
+    >"$work/verify.log" 2>&1; then
+    fail "$program: osslsigncode verify failed:"
+    tail -n 20 "$work/verify.log"
+  elif ! grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"; then
+    fail "$program: no verified time stamp:"
+    grep -i timestamp "$work/verify.log"
+  elif ! grep -qF "Signing time: $signing_time" "$work/verify.log"; then
+    fail "$program: the signing time is not the commit's ($signing_time):"
+    grep -i 'signing time' "$work/verify.log"
+  elif ! cmp -s "$file" "$work/out/stage/$program"; then
+    fail "$program: the zip's file differs from the signed one"
+  else
+    pass "$program: signature and time stamp verify; signing time $signing_time"
+  fi
+done
+bash "$root/scripts/check-pe.sh" --signed "$work/unpacked/Mordelt.exe" "$work/unpacked/setup.exe" \
+  "$work/unpacked/x64/Mordelt.exe" "$work/unpacked/x64/setup.exe" || status=1
+
+# set_value RUNNER PROGRAM NAME PREFIX: PROGRAM sets HKLM\SOFTWARE\MordeltSigningCheck, Signed, to
+# NAME in PREFIX; its exit status is the program's.
+set_value() {
+  WINEPREFIX=$4 bash "$root/scripts/$1" "$2" "-add*SOFTWARE\\MordeltSigningCheck*Signed*$3"
+}
+
+# run_signed NAME RUNNER SIGNED UNSIGNED [REG OPTION]: the signed program sets a value in a
+# private prefix, which the prefix's reg.exe then reads (/reg:32: the view of a 32-bit program).
+# Where it dies of SIGSEGV, the unsigned build of the same program is tried the same way: when
+# it dies too, the machine runs no 32-bit code, which is no fault of the signature.
+run_signed() {
+  local name=$1 runner=$2 signed=$3 unsigned=$4 view=("${@:5}") code=0 value
+  local prefix="$work/wineprefix-${runner%.sh}"
+  set_value "$runner" "$signed" "$name" "$prefix" >"$work/wine-$name.log" 2>&1 || code=$?
+  if [[ $code -eq 139 ]] && ! set_value "$runner" "$unsigned" "$name" "$prefix" >/dev/null 2>&1; then
+    echo "NOT RUN  the signed $name under $runner: this machine runs no 32-bit code" \
+      "(SIGSEGV from the unsigned build too)"
+    return
+  fi
+  if [[ $code -eq 77 ]]; then
+    echo "NOT RUN  the signed $name under $runner: $(grep -h 'NOT RUN' "$work/wine-$name.log" | head -n 1)"
+    return
+  fi
+  value=$(WINEPREFIX=$prefix bash "$root/scripts/$runner" reg query \
+    'HKLM\SOFTWARE\MordeltSigningCheck' /v Signed "${view[@]}" 2>/dev/null |
+    tr -d '\r' | awk '$1 == "Signed" { print $3 }') || true
+  if [[ $code -ne 0 || $value != "$name" ]]; then
+    fail "the signed $name under $runner: exit $code, value \"$value\" (log: $work/wine-$name.log)"
+  else
+    pass "the signed $name runs under $runner: exit 0, the value is set"
+  fi
+}
+run_signed x64-Mordelt.exe wine-run.sh "$work/unpacked/x64/Mordelt.exe" \
+  "$work/out/build/win64/bin/Mordelt.exe"
+run_signed Mordelt.exe wine10-run.sh "$work/unpacked/Mordelt.exe" \
+  "$work/out/build/win32/bin/Mordelt.exe" /reg:32
+bash "$root/scripts/wine-prefix.sh" "$work/wineprefix-wine-run" --stop >/dev/null 2>&1 || true
+if [[ -d $work/wineprefix-wine10-run ]]; then
+  bash "$root/scripts/wine-prefix.sh" --wine10 "$work/wineprefix-wine10-run" --stop >/dev/null 2>&1 || true
+fi
+
+echo "==> an authority that answers once, then refuses: the second program's signing fails"
+rm -rf "$work/out"
+if release refused-midway --sign "$keys/signing.pfx" --timestamp "$tsa/once"; then
+  fail "refused-midway: the release succeeded"
+elif ! grep -q 'release: signing setup.exe with .* failed' "$work/refused-midway.log" ||
+  ! grep -q 'release: no package made' "$work/refused-midway.log"; then
+  fail "refused-midway: not the message expected (log: $work/refused-midway.log):"
+  tail -n 5 "$work/refused-midway.log"
+else
+  pass "refused-midway: fails with \"$(grep 'release: signing' "$work/refused-midway.log")\""
+fi
+expect_no_package refused-midway
+
+echo "check-signing: finished in $((SECONDS - started)) s"
+if [[ $status -eq 0 ]]; then
+  echo "check-signing: every check passed"
+else
+  echo "check-signing: some checks failed" >&2
+fi
+exit $status

@@ -71,6 +71,9 @@ class StdioFiles final : public platform::Files {
   char* fgets(char* buffer, int size, platform::TextFileHandle file) override {
     return std::fgets(buffer, size, reinterpret_cast<FILE*>(file));
   }
+  int ferror(platform::TextFileHandle file) override {
+    return std::ferror(reinterpret_cast<FILE*>(file));
+  }
   int fclose(platform::TextFileHandle file) override {
     return std::fclose(reinterpret_cast<FILE*>(file));
   }

@@ -24,6 +24,11 @@ int DeleteFileForced(platform::Files& files, const char* path) {
       error == platform::kErrorInvalidName) {
     return kExitSuccess;
   }
+  // The file stays: it gets back the read-only mark that was cleared for the deletion.
+  if (attributes != platform::kInvalidFileAttributes &&
+      (attributes & platform::kFileAttributeReadonly) != 0) {
+    static_cast<void>(files.SetFileAttributesA(path, attributes));
+  }
   return kExitFileCommandFailed;
 }
 

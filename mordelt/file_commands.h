@@ -12,7 +12,8 @@ namespace mordelt {
 // Deletes `path`, clearing its read-only attribute first. Returns 0 when the system accepted the
 // deletion (a file that another program holds open with delete sharing goes when that program
 // closes it) and when there is no such file; 7 when the system refused the deletion for another
-// reason (in use, access denied, a folder). Nothing is printed.
+// reason (in use, access denied, a folder): a read-only file then gets its attributes back as
+// they were. Nothing is printed.
 [[nodiscard]] int DeleteFileForced(platform::Files& files, const char* path);
 
 }  // namespace mordelt

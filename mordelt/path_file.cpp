@@ -7,8 +7,8 @@
 namespace mordelt {
 namespace {
 
-// The first word of the file, NUL-terminated in place in `line`; null when the file holds none
-// (or memory for a line runs out). Words never span lines.
+// The first word of the file, NUL-terminated in place in `line`; null when the file holds none,
+// at a read error before it, or when memory for a line runs out. Words never span lines.
 char* ReadFirstWord(const platform::Platform& platform, platform::TextFileHandle file,
                     TextBuffer& line) {
   while (ReadWholeLine(platform.files, file, line) == LineRead::Line) {
@@ -28,7 +28,7 @@ char* ReadFirstWord(const platform::Platform& platform, platform::TextFileHandle
 
 int DeleteValueFromPathFile(const platform::Platform& platform, const char* fileName) {
   const platform::UniqueTextFile file(platform.files, platform.files.fopen_r(fileName));
-  if (!file) return kExitSuccess;  // a path file that cannot be opened is not an error
+  if (!file) return NoSuchFile(platform.files) ? kExitSuccess : kExitDeleteFailed;
 
   TextBuffer line(platform.memory);
   char* const valuePath = ReadFirstWord(platform, file.get(), line);

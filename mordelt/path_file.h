@@ -10,10 +10,11 @@ namespace mordelt {
 // value name (empty after a final backslash: the unnamed value), and DeleteRegistryValue removes
 // that value; the rest of the file is not read.
 //
-// Returns 0 when the value was removed, and also when the file cannot be opened (nothing is
-// written then). Returns 6 when the removal failed (with DeleteRegistryValue's message), and
-// without a registry call or message when the file holds no word, when the word holds no
-// backslash, or when memory for the word runs out.
+// Returns 0 when the value was removed, and also when the file or its folder does not exist
+// (nothing is written then). Returns 6 when the removal failed (with DeleteRegistryValue's
+// message), and without a registry call or message when the file exists but cannot be opened
+// (held open without sharing, access denied, a folder), at a read error before the word, when
+// the file holds no word, when the word holds no backslash, or when memory for the word runs out.
 [[nodiscard]] int DeleteValueFromPathFile(const platform::Platform& platform, const char* fileName);
 
 }  // namespace mordelt

@@ -133,7 +133,7 @@ int ReadScriptLine(const platform::Platform& platform, ScriptMode mode, ReaderSt
 
 int RunScriptFile(const platform::Platform& platform, ScriptMode mode, const char* fileName) {
   const platform::UniqueTextFile file(platform.files, platform.files.fopen_r(fileName));
-  if (!file) return kExitSuccess;  // a script that cannot be opened is not an error
+  if (!file) return NoSuchFile(platform.files) ? kExitSuccess : FailureCode(mode);
   return RunRegistryScript(platform, mode, file.get());
 }
 
@@ -147,6 +147,7 @@ int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
     switch (ReadWholeLine(platform.files, file, line)) {
       case LineRead::EndOfFile:
         return kExitSuccess;  // an incomplete entry and a cut field are dropped
+      case LineRead::ReadError:
       case LineRead::OutOfMemory:
         return FailureCode(mode);
       case LineRead::Line:

@@ -22,18 +22,20 @@ enum class ScriptMode {
 //
 // Applies each entry of the open text stream `file` in order, and stops at the first one that
 // fails: returns its result (5 when setting, 6 when deleting) and leaves the entries before it
-// applied. Returns 0 at the end of the file or at a read error; an incomplete last entry is
-// dropped. When memory for a line or a field runs out the script stops with the failure code of
-// the mode (5 or 6), so that an installer never takes a partly read script for applied. Writes
-// nothing itself (a failed deletion writes its own message). Neither opens nor closes `file`.
+// applied. Returns 0 at the end of the file; an incomplete last entry is dropped. A read error,
+// or memory for a line or a field running out, stops the script with the failure code of the
+// mode (5 or 6), the entries before it applied, so that an installer never takes a partly read
+// script for applied. Writes nothing itself (a failed deletion writes its own message). Neither
+// opens nor closes `file`.
 [[nodiscard]] int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
                                     platform::TextFileHandle file);
 
-// "-regfile": applies the script file `fileName` in SetValues mode. A file that cannot be opened
-// gives 0 and nothing is written. Returns 0 or 5.
+// "-regfile": applies the script file `fileName` in SetValues mode. Returns 0 or 5. A file or
+// folder that does not exist gives 0; a file that exists but cannot be opened (held open without
+// sharing, access denied, a folder) gives 5. Nothing is written in either case.
 [[nodiscard]] int SetValuesFromScriptFile(const platform::Platform& platform, const char* fileName);
 
-// "-delregfromfile": the same in DeleteValues mode. Returns 0 or 6.
+// "-delregfromfile": the same in DeleteValues mode, with 6 for 5. Returns 0 or 6.
 [[nodiscard]] int DeleteValuesFromScriptFile(const platform::Platform& platform,
                                              const char* fileName);
 

@@ -42,6 +42,11 @@ namespace mordelt {
 // When a held key turns out to have been deleted meanwhile (ERROR_KEY_DELETED), it is prepared
 // again, once, and the operation made on the new handle: the operation then ends as it would
 // have had it prepared the key itself. The key is closed at the end of the HeldKey's scope.
+//
+// A held handle stands for the key, not for its path. When another program renames the key (or
+// a key above it) between two operations, the later operations on that path are made in the
+// renamed key, where preparing the key for each would have created a new key at the path; and
+// rights are checked when the key is opened, not for each operation on the held handle.
 class HeldKey {
  public:
   HeldKey(platform::Registry& registry, const platform::CodePage& codePage)
@@ -65,8 +70,9 @@ class HeldKey {
   char path_[kPathCapacity];
 };
 
-// The same operations on a key held across calls (above); what the registry ends up holding, the
-// results and the texts are those of the forms above.
+// The same operations on a key held across calls (above). While no other program renames the
+// held key or changes its rights meanwhile, what the registry ends up holding, the results and
+// the texts are those of the forms above.
 [[nodiscard]] int SetRegistryString(const platform::Platform& platform, HeldKey& key,
                                     const char* keyPath, const char* valueName, const char* data);
 [[nodiscard]] int DeleteRegistryValue(const platform::Platform& platform, HeldKey& key,

@@ -49,6 +49,11 @@ bool TextBuffer::Append(const char* text, std::size_t length) {
   return true;
 }
 
+bool NoSuchFile(platform::Files& files) {
+  const platform::SystemError error = files.GetLastError();
+  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+}
+
 LineRead ReadWholeLine(platform::Files& files, platform::TextFileHandle file, TextBuffer& line) {
   // Each fgets call fills the free part of the buffer. Its last byte is set beforehand: when the
   // call leaves that byte alone, the call ended early, at a line feed or the end of the file. A
@@ -62,6 +67,7 @@ LineRead ReadWholeLine(platform::Files& files, platform::TextFileHandle file, Te
     const int size = room > INT_MAX ? INT_MAX : static_cast<int>(room);
     start[size - 1] = '\x01';
     if (files.fgets(start, size, file) == nullptr) {
+      if (files.ferror(file) != 0) return LineRead::ReadError;
       if (used == 0) return LineRead::EndOfFile;
       line.data()[used] = '\0';  // what arrived is the last line; the failed call added nothing
       break;

@@ -35,15 +35,20 @@ class TextBuffer {
   std::size_t length_ = 0;
 };
 
-enum class LineRead { Line, EndOfFile, OutOfMemory };
+// Whether the fopen_r call that just failed found no such file or folder (the system's "file not
+// found" or "path not found"), as opposed to a file that exists and cannot be opened (held open
+// by another program without sharing, access denied, a folder given as the file, ...).
+[[nodiscard]] bool NoSuchFile(platform::Files& files);
+
+enum class LineRead { Line, EndOfFile, ReadError, OutOfMemory };
 
 // Reads the next line of `file` whole, however long it is, through as many fgets calls as it
 // needs: the bytes up to and including the next line feed, or up to the end of the file. The
 // line is the C string that the buffer then holds: a NUL byte read from the file ends it.
 //
-// EndOfFile when nothing could be read (the end of the file or a read error). A read that fails
-// after part of a line has arrived ends the line there, as the end of the file would: fgets tells
-// the two apart by nothing. OutOfMemory when the buffer cannot grow; the line is lost then.
+// EndOfFile when nothing was left to read. ReadError when a read failed (ferror), even after part
+// of a line had arrived: that part is lost. OutOfMemory when the buffer cannot grow; the line is
+// lost then.
 [[nodiscard]] LineRead ReadWholeLine(platform::Files& files, platform::TextFileHandle file,
                                      TextBuffer& line);
 

@@ -33,11 +33,16 @@ class Files : public LastError {
  public:
   virtual ~Files() = default;
 
-  // fopen(name, "r"): text mode, so CR LF reads as LF. Null when the file cannot be opened.
+  // fopen(name, "r"): the file opened for reading, sharing reading and writing with others, as a
+  // text stream (CR LF reads as LF). Null when it cannot be opened; GetLastError then gives the
+  // system's error of the open (e.g. 2 no such file, 3 no such folder, 5 access denied or a
+  // folder, 32 held open by another program without sharing).
   virtual TextFileHandle fopen_r(const char* name) = 0;
   // fgets(buffer, size, file): at most size - 1 bytes up to and including a line feed, then a
-  // NUL. Null at the end of the file or on a read error.
+  // NUL. Null at the end of the file or on a read error: ferror tells the two apart.
   virtual char* fgets(char* buffer, int size, TextFileHandle file) = 0;
+  // ferror(file): non-zero when a read of the stream has failed.
+  virtual int ferror(TextFileHandle file) = 0;
   virtual int fclose(TextFileHandle file) = 0;
 
   virtual bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) = 0;

@@ -250,14 +250,17 @@ CONFORMANCE_TEST(MordeltDelfileThatLeavesTheFileGivesSeven) {
   CheckMordelt(CONFORMANCE_HERE, "-delfile*" + folder, 7);
   CHECK(FileExists(folder));
 
-  // A file held open without delete sharing cannot be deleted.
+  // A file held open without delete sharing cannot be deleted, and keeps its read-only mark.
   const std::string busy = dir.File("busy.sys");
   REQUIRE(WriteFileBytes(busy, "x"));
+  REQUIRE(SetFileAttributesA(busy.c_str(), FILE_ATTRIBUTE_READONLY) != 0);
   HANDLE open = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   REQUIRE(open != INVALID_HANDLE_VALUE);
   CheckMordelt(CONFORMANCE_HERE, "-delfile*" + busy, 7);
   CHECK(FileExists(busy));
+  CHECK_EQ(GetFileAttributesA(busy.c_str()) & FILE_ATTRIBUTE_READONLY,
+           static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   CloseHandle(open);
 }
 

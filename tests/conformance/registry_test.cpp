@@ -220,6 +220,51 @@ CONFORMANCE_TEST(RegistryScriptFileThatCannotBeOpenedGivesZero) {
   CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + dir.File("empty.txt")), 0, "");
 }
 
+// A file that this test holds open without sharing, as another program may; closed at the end of
+// its scope.
+class HeldWithoutSharing {
+ public:
+  explicit HeldWithoutSharing(const std::string& path)
+      : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~HeldWithoutSharing() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  HeldWithoutSharing(const HeldWithoutSharing&) = delete;
+  HeldWithoutSharing& operator=(const HeldWithoutSharing&) = delete;
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// A script or path file that exists but cannot be opened fails (5 setting, 6 deleting) with
+// nothing written; one that does not exist, or whose folder does not, is nothing to do.
+CONFORMANCE_TEST(RegistryFileThatExistsButCannotBeOpenedFails) {
+  ScopedTestKey scope;
+  TempDir dir;
+  const std::string held = dir.File("held.txt");
+  const std::string folder = dir.File("folder");
+  REQUIRE(WriteFileBytes(held, Script("\"@\" \"Kept\" \"new\"\n")));
+  REQUIRE(CreateDirectoryA(folder.c_str(), nullptr) != 0);
+  REQUIRE(SetStringValue(kBase, "Kept", "k"));
+  {
+    const HeldWithoutSharing holder(held);
+    REQUIRE(holder.held());
+    for (const std::string& file : {held, folder}) {
+      CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 5, "");
+      CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 6, "");
+      CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 6, "");
+    }
+  }
+  CheckString(CONFORMANCE_HERE, kBase, "Kept", "k");
+  for (const std::string& file : {dir.File("none.txt"), dir.File("no-dir\\none.txt")}) {
+    CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 0, "");
+    CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 0, "");
+    CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 0, "");
+  }
+}
+
 CONFORMANCE_TEST(RegistryScriptSlashesInsideFieldsAreText) {
   ScopedTestKey scope;
   TempDir dir;

@@ -64,11 +64,21 @@ const FakeFiles::Entry* FakeFiles::Find(const std::string& name) const {
 }
 
 platform::TextFileHandle FakeFiles::fopen_r(const char* name) {
-  if (log_.Record("fopen", Quote(name))) return nullptr;
+  if (auto fault = log_.Record("fopen", Quote(name))) {
+    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+    return nullptr;
+  }
   const Entry* entry = Find(name);
-  if (entry == nullptr || (entry->attributes & kFileAttributeDirectory) != 0) return nullptr;
+  if (entry == nullptr) {
+    Fail(platform::kErrorFileNotFound);
+    return nullptr;
+  }
+  if ((entry->attributes & kFileAttributeDirectory) != 0) {
+    Fail(platform::kErrorAccessDenied);
+    return nullptr;
+  }
   const std::uintptr_t handle = nextHandle_++;
-  streams_[handle] = Stream{TextModeView(entry->content), 0};
+  streams_[handle] = Stream{TextModeView(entry->content), 0, false};
   return reinterpret_cast<platform::TextFileHandle>(handle);
 }
 
@@ -79,6 +89,7 @@ char* FakeFiles::fgets(char* buffer, int size, platform::TextFileHandle file) {
   auto stream = streams_.find(handle);
   if (stream == streams_.end() || size <= 0) return nullptr;
   if (fault) {
+    stream->second.readError = true;
     std::memset(buffer, 0xEE, static_cast<std::size_t>(size) - 1);
     buffer[size - 1] = '\0';
     return nullptr;
@@ -93,6 +104,11 @@ char* FakeFiles::fgets(char* buffer, int size, platform::TextFileHandle file) {
   }
   buffer[count] = '\0';
   return buffer;
+}
+
+int FakeFiles::ferror(platform::TextFileHandle file) {
+  const auto stream = streams_.find(reinterpret_cast<std::uintptr_t>(file));
+  return stream != streams_.end() && stream->second.readError ? 1 : 0;
 }
 
 int FakeFiles::fclose(platform::TextFileHandle file) {

@@ -19,12 +19,14 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 // the program passes them ("C:\\Setup\\values.txt", "a.msi"), compared without regard to the case
 // of ASCII letters; no other normalisation is made.
 //
-// Text streams (fopen_r / fgets / fclose) behave as the Windows C runtime in text mode: a CR LF
-// pair reads as LF (a lone CR stays), a Ctrl-Z byte (0x1A) ends the file, NUL bytes are read as
-// any other byte. fgets(buffer, size, stream): size 0 or below gives null; otherwise at most
+// Text streams (fopen_r / fgets / ferror / fclose) behave as the Windows C runtime in text mode: a
+// CR LF pair reads as LF (a lone CR stays), a Ctrl-Z byte (0x1A) ends the file, NUL bytes are read
+// as any other byte. fopen_r of a missing name fails with no such file 2, of a directory entry
+// with access denied 5. fgets(buffer, size, stream): size 0 or below gives null; otherwise at most
 // size - 1 bytes, stopping after a line feed, then a NUL; null when nothing was read at the end
 // of the file (the buffer is untouched then). A stream reads the content the file had when it was
-// opened.
+// opened. ferror (not recorded in the log) is non-zero once a planned fault of fgets has failed a
+// read of that stream: failing the n-th fgets (0-based) is a read error after n short lines.
 //
 // Kernel calls: CopyFileA copies bytes and attributes (false: source missing or a directory,
 // destination exists and failIfExists, or destination read-only or a directory); DeleteFileA
@@ -46,11 +48,12 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 // fault of GetLastError itself answers the planned error instead.
 //
 // Every call is recorded in the CallLog and fails when the log says so, with the failure of its
-// real counterpart, opening and changing nothing: fopen_r null, fgets null (a read error at that
-// call: the bytes before it stay read, the buffer's content is indeterminate, here filled with
-// 0xEE and a NUL at its end), fclose EOF (the stream is closed all the same), the kernel calls
-// false / kInvalidFileAttributes / InvalidFindHandle(), FindClose false (the search is ended all
-// the same).
+// real counterpart, opening and changing nothing: fopen_r null (with the planned error for
+// GetLastError, 5 by default: e.g. 32 for a file held open without sharing, 3 for a missing
+// folder), fgets null (a read error at that call: the bytes before it stay read, the buffer's
+// content is indeterminate, here filled with 0xEE and a NUL at its end), fclose EOF (the stream is
+// closed all the same), the kernel calls false / kInvalidFileAttributes / InvalidFindHandle(),
+// FindClose false (the search is ended all the same).
 //
 // Log formats: fopen "name" / fgets stream#1, size 1024 / fclose stream#1 / CopyFileA "from",
 // "to", failIfExists 1 / GetFileAttributesA "name" / SetFileAttributesA "name", 0x1 /
@@ -61,6 +64,7 @@ class FakeFiles final : public platform::Files {
 
   platform::TextFileHandle fopen_r(const char* name) override;
   char* fgets(char* buffer, int size, platform::TextFileHandle file) override;
+  int ferror(platform::TextFileHandle file) override;
   int fclose(platform::TextFileHandle file) override;
   bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) override;
   std::uint32_t GetFileAttributesA(const char* path) override;
@@ -115,6 +119,7 @@ class FakeFiles final : public platform::Files {
   struct Stream {
     std::string text;  // the content as text mode reads it
     std::size_t position = 0;
+    bool readError = false;  // a read of the stream failed
   };
 
   Entry* Find(const std::string& name);

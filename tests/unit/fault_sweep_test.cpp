@@ -459,13 +459,20 @@ bool OnAHeldKey(const Fault& fault) {
   return false;
 }
 
-// How a script run ends when `fault` fails: reading stops quietly at a read error (the entries
-// read before stay applied), memory running out stops the script with the mode's failure code,
-// and a registry failure is the failure of its entry.
+// Whether a failed open of a script or path file found no file to read: nothing to do then.
+bool NoFileToRead(const Fault& fault) {
+  return fault.name == "fopen" && fault.error == platform::kErrorFileNotFound;
+}
+
+// How a script run ends when `fault` fails: a script that is not there is nothing to do; one
+// that cannot be opened or read, and memory running out, stop the script with the mode's failure
+// code (the entries read before stay applied); a registry failure is the failure of its entry.
 Expected ScriptEnd(const Fault& fault, bool deleting) {
   const std::string failure = deleting ? "6" : "5";
-  if (fault.name == "fopen" || fault.name == "fgets" || fault.name == "fclose") return {"0", ""};
-  if (fault.name == "HeapAlloc") return {failure, ""};
+  if (NoFileToRead(fault) || fault.name == "fclose") return {"0", ""};
+  if (fault.name == "fopen" || fault.name == "fgets" || fault.name == "HeapAlloc") {
+    return {failure, ""};
+  }
   // A held key found deleted is prepared again, and the entry applied.
   if (IsValueCall(fault.name) && fault.error == 1018 && OnAHeldKey(fault)) return {"0", ""};
   if (fault.name == "RegDeleteValueA") {
@@ -495,6 +502,7 @@ Operation Script(bool deleting) {
   };
   operation.success = {"0", ""};
   operation.onFailure = [deleting](const Fault& fault) { return ScriptEnd(fault, deleting); };
+  operation.errors["fopen"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
   operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
   operation.errors["RegSetValueExA"] = {fakes::kDefaultFault, 1018};
   operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2, 1018};
@@ -502,7 +510,7 @@ Operation Script(bool deleting) {
     // Entries before a failing one stay applied; neither it nor any after it is made. A run
     // that does not stop applies every entry.
     const bool stopped = ScriptEnd(fault, deleting).result != "0";
-    if (fault.name == "fgets" || fault.name == "fopen") return;
+    if (fault.name == "fopen") return;
     const int failing = stopped ? EntryOf(fault) : 3;
     for (int i = 0; i < 3; ++i) {
       const ScriptEntry& entry = kScriptEntries[i];
@@ -531,10 +539,11 @@ Operation PathFile() {
   };
   operation.success = {"0", ""};
   operation.onFailure = [](const Fault& fault) -> Expected {
-    if (fault.name == "fopen" || fault.name == "fclose") return {"0", ""};
-    if (fault.name == "fgets") return {"6", ""};  // no word read: nothing to remove
+    if (NoFileToRead(fault) || fault.name == "fclose") return {"0", ""};
+    if (fault.name == "fopen" || fault.name == "fgets") return {"6", ""};  // nothing removed
     return ScriptEnd(fault, true);
   };
+  operation.errors["fopen"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
   operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
   operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2};
   return operation;

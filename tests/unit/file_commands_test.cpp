@@ -65,17 +65,24 @@ TEST(DeleteFileForcedTest, MissingFileGivesZero) {
 TEST(DeleteFileForcedTest, AFileThatAnotherProgramHoldsIsDeletedOnlyWithDeleteSharing) {
   // Held open with delete sharing, the file goes only when the other program closes it; locked,
   // it is refused.
+  // A refused deletion gives a read-only file its mark back, and writes nothing more otherwise.
   struct Case {
     void (fakes::FakeFiles::*hold)(const std::string&);
+    std::uint32_t attributes;
     int expected;
+    std::uint32_t attributesAfter;
+    std::size_t attributeWrites;
   };
-  for (const Case c :
-       {Case{&fakes::FakeFiles::Lock, 7}, Case{&fakes::FakeFiles::HoldOpenSharingDelete, 0}}) {
+  for (const Case c : {Case{&fakes::FakeFiles::Lock, 0x21, 7, 0x21, 2},
+                       Case{&fakes::FakeFiles::Lock, 0x20, 7, 0x20, 1},
+                       Case{&fakes::FakeFiles::HoldOpenSharingDelete, 0x21, 0, 0x20, 1}}) {
     fakes::FakePlatform fake;
-    fake.files.AddFile("C:\\held.sys", "x", 0x21);
+    fake.files.AddFile("C:\\held.sys", "x", c.attributes);
     (fake.files.*c.hold)("C:\\held.sys");
     EXPECT_EQ(mordelt::DeleteFileForced(fake.files, "C:\\held.sys"), c.expected);
     EXPECT_TRUE(fake.files.Exists("C:\\held.sys"));
+    EXPECT_EQ(fake.files.Attributes("C:\\held.sys"), c.attributesAfter) << c.attributes;
+    EXPECT_EQ(fake.log.Count("SetFileAttributesA"), c.attributeWrites) << c.attributes;
   }
 }
 

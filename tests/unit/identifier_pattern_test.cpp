@@ -114,6 +114,7 @@ TEST(MatchIdentifierTest, WorkedExamples) {
       {"'*PNP0501", "ACPI\\PNP0501", 0},
       {"@ROOT\\*", "ROOT\\LEGACY_X\\0000", 1},
       {"'@A", "@A", 1},
+      {"*z", "xZ", 1},  // the last letter folds too
   };
   for (const Example& example : examples) {
     EXPECT_EQ(Match(example.pattern, example.identifier), example.result)

@@ -101,8 +101,43 @@ TEST_F(PathFileTest, MissingValuePrintsTheErrorAndGivesSix) {
 
 TEST_F(PathFileTest, MissingFileGivesZeroAndDoesNothing) {
   EXPECT_EQ(mordelt::DeleteValueFromPathFile(fake.platform, "C:\\none.txt"), 0);
-  EXPECT_EQ(fake.log.Names(), std::vector<std::string>{"fopen"});
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"fopen", "GetLastError"}));
   EXPECT_EQ(fake.console.output, "");
+}
+
+TEST_F(PathFileTest, FileThatCannotBeOpenedOrReadGivesSixUnlessItDoesNotExist) {
+  struct Row {
+    const char* what;
+    std::uint32_t openError;  // 0: opened
+    int failedRead;           // the fgets call (from 0) that fails; -1: none
+    bool folder;
+    int result;
+  };
+  const Row rows[] = {
+      {"no such file", platform::kErrorFileNotFound, -1, false, 0},
+      {"no such folder", platform::kErrorPathNotFound, -1, false, 0},
+      {"held open without sharing", 32, -1, false, 6},
+      {"access denied", platform::kErrorAccessDenied, -1, false, 6},
+      {"a folder", 0, -1, true, 6},
+      {"read error inside the word", 0, 1, false, 6},  // what arrived of it is not used
+  };
+  for (const Row& row : rows) {
+    fakes::FakePlatform fresh;
+    const std::string value(1100, 'n');
+    fresh.registry.PutString("S\\A", value.substr(0, 1019), "x");
+    if (row.folder) {
+      fresh.files.AddDirectoryEntry("f", fakes::kFileAttributeDirectory);
+    } else {
+      fresh.files.AddFile("f", "S\\A\\" + value + "\n");
+    }
+    if (row.openError != 0) fresh.log.Fail("fopen", row.openError);
+    if (row.failedRead >= 0) fresh.log.Fail("fgets", fakes::kDefaultFault, row.failedRead);
+    EXPECT_EQ(mordelt::DeleteValueFromPathFile(fresh.platform, "f"), row.result) << row.what;
+    EXPECT_EQ(fresh.log.Count("RegCreateKeyExA"), 0u) << row.what;
+    EXPECT_EQ(fresh.console.output, "") << row.what;
+    EXPECT_EQ(fresh.OpenHandles(), 0) << row.what;
+    EXPECT_EQ(fresh.memory.LiveBlocks(), 0u) << row.what;
+  }
 }
 
 TEST_F(PathFileTest, NoWordOrAWordWithoutBackslashGivesSixWithoutARegistryCall) {

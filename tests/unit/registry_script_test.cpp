@@ -143,9 +143,45 @@ TEST_F(ScriptTest, SetModeStopsAtTheFirstFailureAndKeepsTheEntriesBefore) {
 TEST_F(ScriptTest, MissingFileGivesZeroWithoutAnyRegistryCall) {
   EXPECT_EQ(mordelt::SetValuesFromScriptFile(fake.platform, "C:\\none.txt"), 0);
   EXPECT_EQ(mordelt::DeleteValuesFromScriptFile(fake.platform, "C:\\none.txt"), 0);
-  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"fopen", "fopen"}));
+  EXPECT_EQ(fake.log.Names(),
+            (std::vector<std::string>{"fopen", "GetLastError", "fopen", "GetLastError"}));
   EXPECT_EQ(fake.log.ArgumentsOf("fopen"), "\"C:\\none.txt\"");
   EXPECT_EQ(fake.console.output, "");
+}
+
+TEST_F(ScriptTest, FileThatExistsButCannotBeOpenedFailsAndOneThatDoesNotExistIsNothingToDo) {
+  struct Row {
+    std::uint32_t openError;  // 0: the file is a folder
+    int setResult;
+    int deleteResult;
+  };
+  const Row rows[] = {
+      {platform::kErrorFileNotFound, 0, 0},
+      {platform::kErrorPathNotFound, 0, 0},
+      {32, 5, 6},  // ERROR_SHARING_VIOLATION: held open without sharing
+      {platform::kErrorAccessDenied, 5, 6},
+      {0, 5, 6},
+  };
+  for (const Row& row : rows) {
+    for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
+      fakes::FakePlatform fresh;
+      fresh.registry.PutString("S\\A", "N", "old");
+      if (row.openError == 0) {
+        fresh.files.AddDirectoryEntry("f", fakes::kFileAttributeDirectory);
+      } else {
+        fresh.files.AddFile("f", "\"S\\A\" \"N\" \"new\"\n");
+        fresh.log.Fail("fopen", row.openError);
+      }
+      const bool setting = mode == ScriptMode::SetValues;
+      EXPECT_EQ(setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
+                        : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f"),
+                setting ? row.setResult : row.deleteResult)
+          << row.openError;
+      EXPECT_EQ(fresh.registry.StringValue("S\\A", "N"), "old") << row.openError;
+      EXPECT_EQ(fresh.console.output, "") << row.openError;
+      EXPECT_EQ(fresh.OpenHandles(), 0);
+    }
+  }
 }
 
 TEST_F(ScriptTest, EmptyFileGivesZero) {
@@ -155,11 +191,47 @@ TEST_F(ScriptTest, EmptyFileGivesZero) {
   ExpectNothingLeft();
 }
 
-TEST_F(ScriptTest, ReadErrorEndsTheScriptLikeTheEndOfTheFile) {
-  fake.log.Fail("fgets", fakes::kDefaultFault, 2);
-  EXPECT_EQ(RunFile(ScriptMode::SetValues, kExample), 0);
-  EXPECT_EQ(Applied(), Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example"});
-  ExpectNothingLeft();
+TEST_F(ScriptTest, ReadErrorEndsTheScriptWithTheFailureCodeAndKeepsTheEntriesBefore) {
+  const std::string kTwo =
+      "\"S\\A\" \"N\" \"V\"\n\"S\\B\" \"M\" \"" + std::string(3000, 'w') + "\"\n";
+  struct Row {
+    const char* what;
+    std::string content;
+    int failedRead;  // the fgets call (from 0) that fails
+    Entries set;     // the entries applied before the error
+  };
+  const Row rows[] = {
+      {"first read", kExample, 0, {}},
+      {"third line", kExample, 2, {"SOFTWARE\\Example\\Tool|InstallDir"}},
+      {"inside a long line", kTwo, 2, {"S\\A|N"}},  // what arrived of that line is not applied
+  };
+  for (const Row& row : rows) {
+    for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
+      fakes::FakePlatform fresh;
+      const bool setting = mode == ScriptMode::SetValues;
+      for (const char* key : {"SOFTWARE\\Example\\Tool", "S\\A", "S\\B"}) {
+        for (const char* name : {"InstallDir", "N", "M"}) {
+          if (!setting) fresh.registry.PutString(key, name, "x");
+        }
+      }
+      fresh.files.AddFile("f", row.content);
+      fresh.log.Fail("fgets", fakes::kDefaultFault, row.failedRead);
+      EXPECT_EQ(setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
+                        : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f"),
+                setting ? 5 : 6)
+          << row.what;
+      EXPECT_EQ(fresh.log.Count(setting ? "RegSetValueExA" : "RegDeleteValueA"), row.set.size())
+          << row.what;
+      for (const std::string& entry : row.set) {
+        const std::string key = entry.substr(0, entry.find('|'));
+        const std::string name = entry.substr(entry.find('|') + 1);
+        EXPECT_EQ(fresh.registry.Value(key, name).has_value(), setting) << row.what;
+      }
+      EXPECT_EQ(fresh.console.output, "") << row.what;
+      EXPECT_EQ(fresh.OpenHandles(), 0) << row.what;
+      EXPECT_EQ(fresh.memory.LiveBlocks(), 0u) << row.what;
+    }
+  }
 }
 
 TEST_F(ScriptTest, RunRegistryScriptNeitherOpensNorClosesTheFile) {
@@ -403,8 +475,11 @@ TEST_F(ScriptTest, KeyIsKeptOnlyWhileTheEntriesSurelyNameTheSameKey) {
     const char* second;
     bool shiftJis;
     std::size_t preparations;
+    const char* third = nullptr;  // the key path of a third entry, when there is one
   };
   const std::string kLong = "S\\" + std::string(1100, 'k');
+  const std::string kFull = "S\\" + std::string(1022, 'k');  // 1,024 bytes: one past what is kept
+  const std::string kLongest = kFull.substr(0, 1023);        // 1,023 bytes: kept
   const Row rows[] = {
       {"S\\Key", "S\\Key", false, 1},
       {"SOFTWARE\\Key", "software\\kEY", false, 1},  // the registry ignores ASCII case
@@ -415,17 +490,28 @@ TEST_F(ScriptTest, KeyIsKeptOnlyWhileTheEntriesSurelyNameTheSameKey) {
       {"S\\\x83\x41", "S\\\x83\x61", true, 2},     // the trail bytes differ, not their case
       {"S\\\x83\x41", "S\\\x83\x41", true, 1},
       {kLong.c_str(), kLong.c_str(), false, 2},  // too long to keep
+      {kFull.c_str(), kFull.c_str(), false, 2},
+      {kLongest.c_str(), kLongest.c_str(), false, 1},
+      {"S\\Key", kLong.c_str(), false, 3, "S\\Key"},  // the long key is not kept for the third
+      {"S\\[", "S\\{", false, 2},                     // 0x5B and 0x7B are no letters
+      {"S\\@", "S\\`", false, 2},
+      {"S\\Zz", "S\\zZ", false, 1},
   };
   for (const Row& row : rows) {
     fakes::FakePlatform fresh;
     if (row.shiftJis) fresh.codePage.UseShiftJis();
-    fresh.files.AddFile(
-        "f", "\"" + std::string(row.first) + "\" \"N\" \"1\" \"" + row.second + "\" \"M\" \"2\"\n");
+    std::string script =
+        "\"" + std::string(row.first) + "\" \"N\" \"1\" \"" + row.second + "\" \"M\" \"2\"\n";
+    if (row.third != nullptr) script += "\"" + std::string(row.third) + "\" \"T\" \"3\"\n";
+    fresh.files.AddFile("f", script);
     EXPECT_EQ(mordelt::SetValuesFromScriptFile(fresh.platform, "f"), 0) << row.second;
     EXPECT_EQ(fresh.log.Count("RegCreateKeyExA"), row.preparations) << row.second;
     EXPECT_EQ(fresh.log.Count("RegOpenKeyExA"), row.preparations) << row.second;
     EXPECT_EQ(fresh.registry.StringValue(row.first, "N"), "1") << row.second;
     EXPECT_EQ(fresh.registry.StringValue(row.second, "M"), "2") << row.second;
+    if (row.third != nullptr) {
+      EXPECT_EQ(fresh.registry.StringValue(row.third, "T"), "3") << row.second;
+    }
     EXPECT_EQ(fresh.OpenHandles(), 0) << row.second;
   }
 }
@@ -438,7 +524,8 @@ TEST_F(ScriptTest, KeyDeletedWhileHeldIsPreparedAgainOncePerEntry) {
     std::vector<int> deletedBefore;  // value calls before which someone deletes S\A
     int result;
     const char* output;
-    const char* left;  // the values of S\A afterwards; "-": no key
+    const char* left;     // the values of S\A afterwards; "-": no key
+    int failedOpen = -1;  // the RegOpenKeyExA call (from 0) that fails with 5; -1: none
   };
   const char kNotFound[] = "Error: the number of error is 2";
   const Row rows[] = {
@@ -446,6 +533,9 @@ TEST_F(ScriptTest, KeyDeletedWhileHeldIsPreparedAgainOncePerEntry) {
       {"deleted before two entries", ScriptMode::SetValues, {1, 3}, 0, "", "N3"},
       {"deleted again before the second try", ScriptMode::SetValues, {1, 2}, 5, "", "-"},
       {"deleted, values to remove", ScriptMode::DeleteValues, {1}, 6, kNotFound, ""},
+      // The re-opening fails: the entry ends as a failed preparation does, with no message.
+      {"deleted, re-open refused", ScriptMode::SetValues, {1}, 5, "", "", 1},
+      {"deleted, re-open refused, removing", ScriptMode::DeleteValues, {1}, 6, "", "", 1},
   };
   for (const Row& row : rows) {
     fakes::FakePlatform fresh;
@@ -458,6 +548,7 @@ TEST_F(ScriptTest, KeyDeletedWhileHeldIsPreparedAgainOncePerEntry) {
       fresh.registry.DeleteKeyBefore(setting ? "RegSetValueExA" : "RegDeleteValueA", before,
                                      "S\\A");
     }
+    if (row.failedOpen >= 0) fresh.log.Fail("RegOpenKeyExA", 5, row.failedOpen);
     const int result = setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
                                : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
     EXPECT_EQ(result, row.result) << row.what;

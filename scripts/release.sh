@@ -22,7 +22,7 @@
 # CMakeLists.txt's project() and the first 7 digits of the commit), holds:
 #   Mordelt.exe, setup.exe       the 32-bit programs, the shipped form
 #   x64/Mordelt.exe, x64/setup.exe   the 64-bit programs
-#   README.md, LICENSE, docs/    the documentation
+#   README.md, LICENSE, docs/    the documentation for users (not docs/development.md)
 #   SHA256SUMS                   the SHA-256 of every other file of the package
 #
 # Two runs from the same commit give byte-identical executables and zip: the
@@ -138,7 +138,7 @@ install -m 0644 "$out/build/win32/bin/Mordelt.exe" "$out/build/win32/bin/setup.e
 install -m 0644 "$out/build/win64/bin/Mordelt.exe" "$out/build/win64/bin/setup.exe" "$stage/x64/"
 install -m 0644 "$src/README.md" "$src/LICENSE" "$stage/"
 if [[ -d $src/docs ]]; then
-  (cd "$src" && find docs -type f -print0 | xargs -0 -I{} install -D -m 0644 {} "$stage/{}")
+  (cd "$src" && find docs -type f ! -name development.md -print0 | xargs -0 -I{} install -D -m 0644 {} "$stage/{}")
 fi
 
 programs=("$stage/Mordelt.exe" "$stage/setup.exe" "$stage/x64/Mordelt.exe" "$stage/x64/setup.exe")

@@ -191,7 +191,9 @@ std::size_t FakeFiles::ReportMatch(const std::string& pattern, std::size_t from,
     std::strncpy(data->fileName, fileName.c_str(), sizeof data->fileName - 1);
     data->nameExact = entry.nameConvertible;
     if (!entry.nameConvertible) {
-      for (char* c = data->fileName; *c != '\0'; ++c) *c = '?';
+      for (char* c = data->fileName; *c != '\0'; ++c) {
+        if (static_cast<unsigned char>(*c) >= 0x80) *c = '?';
+      }
     }
     return i;
   }

@@ -35,9 +35,10 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 // the entries were added, whose directory equals the pattern's (the text up to its last "\\", "/"
 // or ":") and whose file name matches the pattern's last part ("*" any run, "?" any one character,
 // case ignored); it reports the file name without the directory, converted exactly (nameExact)
-// unless the entry was marked with SetNameNotConvertible (then "?" for each byte, nameExact
-// false). No matching entry: InvalidFindHandle(). An entry given a short name (SetShortName) also
-// matches through it, as the system matches "*.msi" against "A~1.MSI", the short name of "a.msix".
+// unless the entry was marked with SetNameNotConvertible (then nameExact false and "?" for each
+// byte of 0x80 and above, as the default character; ASCII stays, as a look-alike would). No
+// matching entry: InvalidFindHandle(). An entry given a short name (SetShortName) also matches
+// through it, as the system matches "*.msi" against "A~1.MSI", the short name of "a.msix".
 // FindNextFileW reports the next such entry after the one reported last (false with error 18, no
 // more files, after the last).
 //

@@ -5,6 +5,8 @@
 // star nor act on a changed text.
 #include <windows.h>
 
+#include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,23 +24,25 @@ using conformance::RunResult;
 using conformance::TempDir;
 using conformance::Widen;
 
-// The characters these tests rely on: look-alikes of '"' and '*', Greek and Cyrillic letters.
-constexpr const wchar_t* kOutsideTheCodePage[] = {L"\uFF02", L"\uFF0A", L"\u03A9", L"\u041F"};
-
-// The tests show something only where the ANSI code page holds none of the characters (1252 and
-// the other Western code pages): anywhere else they are not run, and say so.
-void RequireCodePageWithoutTheCharacters() {
+// A test shows something only where the ANSI code page holds none of the characters it uses
+// (1252 and the other Western code pages hold none of them): anywhere else it is not run, and
+// says so.
+void RequireCodePageWithout(std::initializer_list<wchar_t> characters) {
   const UINT codePage = GetACP();
-  for (const wchar_t* character : kOutsideTheCodePage) {
+  for (const wchar_t character : characters) {
     char bytes[8];
     BOOL usedDefault = FALSE;
-    const int length = WideCharToMultiByte(CP_ACP, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
-                                           character, 1, bytes, sizeof bytes, nullptr,
-                                           codePage == CP_UTF8 ? nullptr : &usedDefault);
+    const bool utf8 = codePage == CP_UTF8;
+    const int length =
+        WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, &character, 1, bytes,
+                            sizeof bytes, nullptr, utf8 ? nullptr : &usedDefault);
     if (length > 0 && !usedDefault) {
-      SKIP_TEST("NOT RUN: the ANSI code page " + std::to_string(codePage) + " holds U+" +
-                std::to_string(static_cast<unsigned>(character[0])) +
-                " (decimal); these tests need one without it, such as 1252");
+      char reason[160];
+      std::snprintf(reason, sizeof reason,
+                    "NOT RUN: the ANSI code page %u holds U+%04X; this test needs one without it, "
+                    "such as 1252",
+                    codePage, static_cast<unsigned>(character));
+      SKIP_TEST(reason);
     }
   }
 }
@@ -79,7 +83,7 @@ class WideFolders {
 // the 8-bit command line its program name ends at the look-alike quote and the folder name
 // becomes a command of "-add" on the key Evil. The program name is correctly quoted.
 CONFORMANCE_TEST(UnicodeProgramFolderCannotForgeTheCommand) {
-  RequireCodePageWithoutTheCharacters();
+  RequireCodePageWithout({L'\uFF02', L'\uFF0A'});
   const std::string evilKey = std::string(kTestKey) + "\\Evil";
   const std::string realKey = std::string(kTestKey) + "\\Real";
   struct Row {
@@ -117,7 +121,8 @@ CONFORMANCE_TEST(UnicodeProgramFolderCannotForgeTheCommand) {
 // Look-alikes and letters outside the code page in the command text itself: the text is
 // refused; nothing is written to the registry or started.
 CONFORMANCE_TEST(UnicodeCommandTextOutsideTheCodePageIsRefused) {
-  RequireCodePageWithoutTheCharacters();
+  RequireCodePageWithout(
+      {L'\uFF02', L'\uFF0A', L'\u041F', L'\u0440', L'\u0438', L'\u043C', L'\u0435'});
   const std::wstring key = Widen(kTestKey);
   struct Row {
     bool setup;
@@ -146,7 +151,7 @@ CONFORMANCE_TEST(UnicodeCommandTextOutsideTheCodePageIsRefused) {
 // The only package of the current directory is named with a letter outside the code page: its
 // 8-bit name (a look-alike or "?") is not the file, and may be another one that someone placed.
 CONFORMANCE_TEST(UnicodeSetupSkipsAPackageNameOutsideTheCodePage) {
-  RequireCodePageWithoutTheCharacters();
+  RequireCodePageWithout({L'\u03A9'});
   conformance::ScopedProductRemoval removal;
   TempDir dir;
   WideFolders folder(dir.path(), {L"packages"});

@@ -114,6 +114,8 @@ TEST(MatchIdentifierTest, WorkedExamples) {
       {"'*PNP0501", "ACPI\\PNP0501", 0},
       {"@ROOT\\*", "ROOT\\LEGACY_X\\0000", 1},
       {"'@A", "@A", 1},
+      // The fold's last letter, both ways.
+      {"*z", "xZ", 1},
   };
   for (const Example& example : examples) {
     EXPECT_EQ(Match(example.pattern, example.identifier), example.result)

@@ -22,6 +22,11 @@ namespace {
 class SingleByteCodePage final : public platform::CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char /*byte*/) const override { return false; }
+  // The benchmark converts no wide text.
+  platform::AnsiConversion WideToAnsi(const wchar_t*, std::size_t, char*,
+                                      std::size_t) const override {
+    return {};
+  }
 };
 
 // Hardware and compatible identifiers as Windows reports them for common devices.

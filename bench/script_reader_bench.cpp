@@ -29,6 +29,11 @@ class HeapMemory final : public platform::Memory {
 class SingleByteCodePage final : public platform::CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char /*byte*/) const override { return false; }
+  // The benchmark converts no wide text.
+  platform::AnsiConversion WideToAnsi(const wchar_t*, std::size_t, char*,
+                                      std::size_t) const override {
+    return {};
+  }
 };
 
 // Every call succeeds at once; handles are dummies.
@@ -84,10 +89,10 @@ class StdioFiles final : public platform::Files {
   bool SetFileAttributesA(const char*, std::uint32_t) override { return false; }
   bool DeleteFileA(const char*) override { return false; }
   std::uint32_t GetLastError() override { return platform::kErrorFileNotFound; }
-  platform::FindHandle FindFirstFileA(const char*, platform::FindData*) override {
+  platform::FindHandle FindFirstFileW(const char*, platform::FindData*) override {
     return platform::InvalidFindHandle();
   }
-  bool FindNextFileA(platform::FindHandle, platform::FindData*) override { return false; }
+  bool FindNextFileW(platform::FindHandle, platform::FindData*) override { return false; }
   bool FindClose(platform::FindHandle) override { return false; }
 };
 

@@ -1,9 +1,20 @@
 #include "common/app_shell.h"
 
+#include <cwchar>
+
 #include "common/command_line.h"
 #include "common/resource_ids.h"
 
 namespace common {
+namespace {
+
+// A command text without an exact form in the ANSI code page: no command runs.
+CommandResult RefuseCommandText(platform::Console& console, const ProgramDefinition& program) {
+  if (program.writeRefusal != nullptr) program.writeRefusal(console);
+  return ExitWith(kExitFailure);
+}
+
+}  // namespace
 
 void RegisterMainWindowClass(platform::WindowSystem& windows, platform::WindowProcedure procedure,
                              platform::InstanceHandle instance, const char* className) {
@@ -69,6 +80,29 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
       break;
   }
   return ExitWith(kExitFailure);
+}
+
+CommandResult RunProgram(const platform::Platform& platform, ShellState& state,
+                         platform::InstanceHandle instance, const wchar_t* commandLine,
+                         int showState, const ProgramDefinition& program) {
+  const wchar_t* text = SkipProgramName(commandLine);
+  const std::size_t length = std::wcslen(text);
+  if (length == 0) return RunStartupSequence(platform, state, instance, "", showState, program);
+
+  // The bytes live until the command has ended; the entries are copies of their own.
+  const platform::AnsiConversion needed = platform.codePage.WideToAnsi(text, length, nullptr, 0);
+  if (!needed.exact) return RefuseCommandText(platform.console, program);
+  const platform::HeapBlock block =
+      platform::AllocateBlock(platform.memory, platform::CheckedSize(needed.bytes, 1, 1));
+  if (!block) return ExitWith(kExitFailure);
+  char* ansi = static_cast<char*>(block.get());
+  const platform::AnsiConversion written =
+      platform.codePage.WideToAnsi(text, length, ansi, needed.bytes);
+  if (!written.exact || written.bytes != needed.bytes) {
+    return RefuseCommandText(platform.console, program);
+  }
+  ansi[written.bytes] = '\0';
+  return RunStartupSequence(platform, state, instance, ansi, showState, program);
 }
 
 }  // namespace common

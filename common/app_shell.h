@@ -17,6 +17,8 @@ struct ProgramDefinition {
   CommandResult (*runCommand)(const platform::Platform& platform, char** entries, int count);
   // The usage text, written when a command line holds more entries than the table.
   void (*writeUsage)(platform::Console& console);
+  // Written when the command text has no exact form in the ANSI code page; null: nothing.
+  void (*writeRefusal)(platform::Console& console) = nullptr;
 };
 
 constexpr int kMaxTableCapacity = 10;
@@ -51,5 +53,15 @@ bool CreateMainWindow(platform::WindowSystem& windows, ShellState& state,
 CommandResult RunStartupSequence(const platform::Platform& platform, ShellState& state,
                                  platform::InstanceHandle instance, const char* commandLine,
                                  int showState, const ProgramDefinition& program);
+
+// The whole run from the process's command line as the system keeps it (wide): the program name
+// and the blanks and tabs after it are skipped (SkipProgramName), the rest is converted to the
+// ANSI code page and the start-up sequence runs on those bytes. The program name is never
+// converted. A text that has no exact form in the code page (a character that would become a
+// look-alike or "?") is refused before anything else is done: the program's refusal text is
+// written and the code is 1; so is a text that cannot be converted for want of memory (no text).
+CommandResult RunProgram(const platform::Platform& platform, ShellState& state,
+                         platform::InstanceHandle instance, const wchar_t* commandLine,
+                         int showState, const ProgramDefinition& program);
 
 }  // namespace common

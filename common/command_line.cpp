@@ -25,16 +25,16 @@ bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-const char* SkipProgramName(const platform::CodePage& codePage, const char* commandLine) {
-  const char* p = commandLine;
-  if (*p == '"') {
+const wchar_t* SkipProgramName(const wchar_t* commandLine) {
+  const wchar_t* p = commandLine;
+  if (*p == L'"') {
     ++p;
-    while (*p != '\0' && (IsLeadPair(codePage, p) || *p != '"')) p = NextChar(codePage, p);
-    if (*p == '"') ++p;
+    while (*p != L'\0' && *p != L'"') ++p;
+    if (*p == L'"') ++p;
   } else {
-    while (*p != '\0' && (IsLeadPair(codePage, p) || !IsBlankOrTab(*p))) p = NextChar(codePage, p);
+    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
   }
-  while (IsBlankOrTab(*p)) ++p;
+  while (*p == L' ' || *p == L'\t') ++p;
   return p;
 }
 

@@ -23,12 +23,12 @@ struct SplitResult {
   SplitStatus status;
 };
 
-// The command-line text within the process's whole command line: what follows the program name
-// and the blanks and tabs after it. A name that starts with a double quote runs through the
-// closing quote (to the end when there is none); any other name runs up to the first blank or
-// tab. The name is read a character at a time, so a trail byte is never taken for a quote, blank
-// or tab, and no byte of 0x80 or above ends it.
-const char* SkipProgramName(const platform::CodePage& codePage, const char* commandLine);
+// The command-line text within the process's whole command line as the system keeps it (wide):
+// what follows the program name and the blanks and tabs after it. A name that starts with a
+// double quote runs through the closing quote (to the end when there is none); any other name
+// runs up to the first blank or tab. Only U+0022, U+0020 and U+0009 count: look-alikes of them
+// (fullwidth forms, other spaces) belong to the name.
+const wchar_t* SkipProgramName(const wchar_t* commandLine);
 
 // Cuts the command-line text at `delimiter` (where `place` lets it cut) into the argument table:
 // trimmed, non-empty entries in the order of the text. With `rePrefix`, the delimiter is put

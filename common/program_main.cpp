@@ -26,12 +26,6 @@ void RestrictDllSearchToSystemDirectory() {
   SetDllDirectoryA("");
 }
 
-// GetCommandLineA without the program name and the blanks and tabs after it, byte for byte.
-const char* ProcessCommandText(const platform::CodePage& codePage) {
-  const char* commandLine = GetCommandLineA();
-  return SkipProgramName(codePage, commandLine != nullptr ? commandLine : "");
-}
-
 }  // namespace
 
 int ProgramMain(HINSTANCE instance, int showState, const ProgramDefinition& program) {
@@ -39,9 +33,10 @@ int ProgramMain(HINSTANCE instance, int showState, const ProgramDefinition& prog
   static ShellState shell;
   shell.windowProcedure = reinterpret_cast<platform::WindowProcedure>(MainWindowProc);
   const platform::Platform& system = platform::win32::Win32Platform();
+  const wchar_t* commandLine = GetCommandLineW();
   const CommandResult result =
-      RunStartupSequence(system, shell, reinterpret_cast<platform::InstanceHandle>(instance),
-                         ProcessCommandText(system.codePage), showState, program);
+      RunProgram(system, shell, reinterpret_cast<platform::InstanceHandle>(instance),
+                 commandLine != nullptr ? commandLine : L"", showState, program);
   if (result.ending == Ending::ExitProcess) std::exit(result.exitCode);
   return result.exitCode;
 }

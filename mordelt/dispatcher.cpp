@@ -96,7 +96,7 @@ const Verb* FindVerb(const char* entry) {
 }  // namespace
 
 const common::ProgramDefinition kMordeltProgram = {
-    '*', false, common::DelimiterPlace::Anywhere, 5, DispatchCommand, WriteUsage};
+    '*', false, common::DelimiterPlace::Anywhere, 5, DispatchCommand, WriteUsage, WriteUsage};
 
 void WriteUsage(platform::Console& console) {
   console.Write("Usage:Mordelt.exe  -int [OPTION]\n");

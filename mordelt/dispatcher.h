@@ -7,7 +7,8 @@
 namespace mordelt {
 
 // Mordelt's start-up: the command line is cut at "*" into at most five entries, with no prefix
-// put back; the command is DispatchCommand.
+// put back; the command is DispatchCommand. A command text refused by the start-up draws the
+// usage text.
 extern const common::ProgramDefinition kMordeltProgram;
 
 // Writes the five lines of the usage text.

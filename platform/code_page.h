@@ -1,13 +1,29 @@
 #pragma once
 
+#include <cstddef>
+
 namespace platform {
 
-// The system's ANSI code page as far as the programs need it: which bytes lead a
-// double-byte character (IsDBCSLeadByte). On a single-byte code page no byte does.
+// What a conversion to the ANSI code page gave.
+struct AnsiConversion {
+  std::size_t bytes = 0;  // bytes written, or needed when no buffer was given; 0 on failure
+  bool exact = false;     // every character has its own form in the code page: no best fit,
+                          // no default character, no invalid sequence
+};
+
+// The system's ANSI code page as far as the programs need it.
 class CodePage {
  public:
   virtual ~CodePage() = default;
+  // Which bytes lead a double-byte character (IsDBCSLeadByte). On a single-byte code page no
+  // byte does.
   virtual bool IsDBCSLeadByte(unsigned char byte) const = 0;
+  // WideCharToMultiByte(CP_ACP) of the `length` (at least 1) characters of `text`, without best
+  // fit: a character the code page cannot hold makes the conversion inexact (where the code
+  // page is UTF-8, an unpaired surrogate fails it). With `size` 0 only the bytes needed are
+  // counted; otherwise at most `size` bytes are written to `buffer`, with no NUL added.
+  virtual AnsiConversion WideToAnsi(const wchar_t* text, std::size_t length, char* buffer,
+                                    std::size_t size) const = 0;
 };
 
 }  // namespace platform

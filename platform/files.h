@@ -21,14 +21,18 @@ constexpr std::uint32_t kFileAttributeDirectory = 0x10u;       // FILE_ATTRIBUTE
 constexpr std::uint32_t kFileAttributeReparsePoint = 0x400u;   // FILE_ATTRIBUTE_REPARSE_POINT
 constexpr std::uint32_t kMaxPath = 260;                        // MAX_PATH
 
-// What a directory search reports of one entry (the part of WIN32_FIND_DATAA the programs use).
+// What a directory search reports of one entry (the part of WIN32_FIND_DATAW the programs use),
+// its long name converted to the ANSI code page.
 struct FindData {
   std::uint32_t fileAttributes = 0;
   char fileName[kMaxPath] = {};
+  // Whether the long name has an exact form in the ANSI code page (no best fit, no default
+  // character) that fits fileName; when false, fileName holds no usable name.
+  bool nameExact = false;
 };
 
-// Files: the C runtime's text streams and the kernel's file calls (8-bit forms). The kernel
-// calls leave their error for GetLastError.
+// Files: the C runtime's text streams and the kernel's file calls (8-bit forms; the directory
+// search in its wide form). The kernel calls leave their error for GetLastError.
 class Files : public LastError {
  public:
   virtual ~Files() = default;
@@ -50,11 +54,13 @@ class Files : public LastError {
   virtual bool SetFileAttributesA(const char* path, std::uint32_t attributes) = 0;
   virtual bool DeleteFileA(const char* path) = 0;
 
-  // FindFirstFileA(pattern, data): InvalidFindHandle() when nothing matches.
-  virtual FindHandle FindFirstFileA(const char* pattern, FindData* data) = 0;
-  // FindNextFileA(search, data): the search's next entry; false when there is none or the
-  // search failed (data is then undefined).
-  virtual bool FindNextFileA(FindHandle search, FindData* data) = 0;
+  // FindFirstFileW(pattern, data) for an ASCII pattern: InvalidFindHandle() when nothing
+  // matches. The entry's wide long name is converted to the ANSI code page (as
+  // CodePage::WideToAnsi does), never by best fit.
+  virtual FindHandle FindFirstFileW(const char* pattern, FindData* data) = 0;
+  // FindNextFileW(search, data): the search's next entry, converted the same way; false when
+  // there is none or the search failed (data is then undefined).
+  virtual bool FindNextFileW(FindHandle search, FindData* data) = 0;
   virtual bool FindClose(FindHandle search) = 0;
 };
 

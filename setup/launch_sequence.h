@@ -8,7 +8,8 @@ namespace setup {
 
 // setup's start-up: the command line is cut into at most ten entries at each "-" that stands at
 // its start or right after a blank or tab (a "-" anywhere else stays in its value), each entry
-// with its "-" put back in front; the command is RunLaunchSequence.
+// with its "-" put back in front; the command is RunLaunchSequence. A command text refused by the
+// start-up writes nothing.
 extern const common::ProgramDefinition kSetupProgram;
 
 // Writes the six lines of the usage text.

@@ -15,6 +15,8 @@ bool IsPackageFile(const platform::FindData& entry) {
        (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) != 0) {
     return false;
   }
+  // A name that the ANSI code page cannot hold would reach msiexec as another name.
+  if (!entry.nameExact) return false;
   const char* name = entry.fileName;
   const void* end = std::memchr(name, '\0', sizeof entry.fileName);
   if (end == nullptr) return false;
@@ -30,7 +32,7 @@ bool IsPackageFile(const platform::FindData& entry) {
 
 std::optional<PackageName> FindFirstPackage(platform::Files& files) {
   platform::FindData found;
-  platform::UniqueFind search(files, files.FindFirstFileA("*.msi", &found));
+  platform::UniqueFind search(files, files.FindFirstFileW("*.msi", &found));
   if (!search) return std::nullopt;
 
   do {
@@ -39,7 +41,7 @@ std::optional<PackageName> FindFirstPackage(platform::Files& files) {
       std::memcpy(name.text, found.fileName, sizeof name.text);
       return name;
     }
-  } while (files.FindNextFileA(search.get(), &found));
+  } while (files.FindNextFileW(search.get(), &found));
   return std::nullopt;
 }
 

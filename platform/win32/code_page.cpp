@@ -7,9 +7,30 @@
 namespace platform::win32 {
 namespace {
 
+constexpr UINT kUtf8CodePage = 65001;  // CP_UTF8
+
 class AnsiCodePage final : public CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char byte) const override { return ::IsDBCSLeadByte(byte) != 0; }
+
+  AnsiConversion WideToAnsi(const wchar_t* text, std::size_t length, char* buffer,
+                            std::size_t size) const override {
+    AnsiConversion result;
+    if (length == 0 || length > 0x7FFFFFFF || size > 0x7FFFFFFF) return result;
+    // UTF-8 holds every character: only an invalid sequence (an unpaired surrogate) can fail,
+    // and it fails the call instead of becoming U+FFFD. Elsewhere a character that has no form
+    // of its own becomes the default character and sets the flag, never a look-alike.
+    const bool utf8 = GetACP() == kUtf8CodePage;
+    BOOL usedDefault = FALSE;
+    const int bytes =
+        ::WideCharToMultiByte(CP_ACP, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, text,
+                              static_cast<int>(length), size != 0 ? buffer : nullptr,
+                              static_cast<int>(size), nullptr, utf8 ? nullptr : &usedDefault);
+    if (bytes <= 0) return result;
+    result.bytes = static_cast<std::size_t>(bytes);
+    result.exact = usedDefault == FALSE;
+    return result;
+  }
 };
 
 }  // namespace

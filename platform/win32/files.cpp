@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/win32/last_error.h"
 #include "platform/win32/platform.h"
@@ -14,10 +15,27 @@
 namespace platform::win32 {
 namespace {
 
-void Store(const WIN32_FIND_DATAA& found, FindData* data) {
-  static_assert(sizeof data->fileName == sizeof found.cFileName, "file name buffers differ");
+// The entry with its long name in the ANSI code page when it has an exact form there that fits.
+void Store(const WIN32_FIND_DATAW& found, FindData* data) {
+  *data = FindData{};
   data->fileAttributes = found.dwFileAttributes;
-  std::memcpy(data->fileName, found.cFileName, sizeof data->fileName);
+  const std::size_t length = ::wcsnlen(found.cFileName, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return;
+  const AnsiConversion name =
+      Win32CodePage().WideToAnsi(found.cFileName, length, data->fileName, kMaxPath - 1);
+  data->nameExact = name.exact && name.bytes != 0;
+  data->fileName[data->nameExact ? name.bytes : 0] = '\0';
+}
+
+// The pattern, ASCII, in its wide form; empty when it is not ASCII or too long.
+bool WidePattern(const char* pattern, wchar_t (&wide)[MAX_PATH]) {
+  for (std::size_t i = 0; i < MAX_PATH; ++i) {
+    const auto c = static_cast<unsigned char>(pattern[i]);
+    if (c >= 0x80) return false;
+    wide[i] = static_cast<wchar_t>(c);
+    if (c == '\0') return true;
+  }
+  return false;
 }
 
 std::FILE* ToStream(TextFileHandle file) { return reinterpret_cast<std::FILE*>(file); }
@@ -101,16 +119,21 @@ class Win32FileSystem final : public Files {
   bool DeleteFileA(const char* path) override { return ::DeleteFileA(path) != 0; }
   SystemError GetLastError() override { return ::GetLastError(); }
 
-  FindHandle FindFirstFileA(const char* pattern, FindData* data) override {
-    WIN32_FIND_DATAA found = {};
-    HANDLE search = ::FindFirstFileA(pattern, &found);
+  FindHandle FindFirstFileW(const char* pattern, FindData* data) override {
+    wchar_t widePattern[MAX_PATH];
+    if (!WidePattern(pattern, widePattern)) {
+      ::SetLastError(ERROR_INVALID_PARAMETER);
+      return InvalidFindHandle();
+    }
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW(widePattern, &found);
     if (search == INVALID_HANDLE_VALUE) return InvalidFindHandle();
     Store(found, data);
     return reinterpret_cast<FindHandle>(search);
   }
-  bool FindNextFileA(FindHandle search, FindData* data) override {
-    WIN32_FIND_DATAA found = {};
-    if (::FindNextFileA(reinterpret_cast<HANDLE>(search), &found) == 0) return false;
+  bool FindNextFileW(FindHandle search, FindData* data) override {
+    WIN32_FIND_DATAW found = {};
+    if (::FindNextFileW(reinterpret_cast<HANDLE>(search), &found) == 0) return false;
     Store(found, data);
     return true;
   }

@@ -116,8 +116,13 @@ std::string Printable(const std::string& bytes) {
 // Starting the programs.
 // ---------------------------------------------------------------------------
 
-RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
-                 const RunOptions& options) {
+namespace {
+
+// Starts a program through `start` (CreateProcessA or CreateProcessW over a STARTUPINFO of the
+// same form, filled here) with standard output to a pipe or the file of the options, and waits
+// until it ends.
+template <typename StartupInfo, typename Start>
+RunResult RunStarted(const RunOptions& options, Start start) {
   RunResult result;
 
   SECURITY_ATTRIBUTES inheritable = {};
@@ -144,7 +149,7 @@ RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
                                  nullptr));
 
-  STARTUPINFOA startup = {};
+  StartupInfo startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = null_device.get();
@@ -155,13 +160,8 @@ RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
     startup.wShowWindow = static_cast<WORD>(options.show_window);
   }
 
-  // CreateProcessA may write into the command line: give it a copy.
-  std::vector<char> command_line(raw_command_line.begin(), raw_command_line.end());
-  command_line.push_back('\0');
   PROCESS_INFORMATION process = {};
-  const char* current_dir = options.current_dir.empty() ? nullptr : options.current_dir.c_str();
-  if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                      current_dir, &startup, &process)) {
+  if (!start(startup, &process)) {
     result.start_error = GetLastError();
     return result;
   }
@@ -195,6 +195,42 @@ RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
   }
   result.output = reader.bytes;
   return result;
+}
+
+}  // namespace
+
+RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
+                 const RunOptions& options) {
+  // CreateProcessA may write into the command line: give it a copy.
+  std::vector<char> command_line(raw_command_line.begin(), raw_command_line.end());
+  command_line.push_back('\0');
+  const char* current_dir = options.current_dir.empty() ? nullptr : options.current_dir.c_str();
+  return RunStarted<STARTUPINFOA>(
+      options, [&](STARTUPINFOA& startup, PROCESS_INFORMATION* process) {
+        return CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                              current_dir, &startup, process);
+      });
+}
+
+RunResult RunRawWide(const std::wstring& exe, const std::wstring& raw_command_line,
+                     const RunOptions& options) {
+  std::vector<wchar_t> command_line(raw_command_line.begin(), raw_command_line.end());
+  command_line.push_back(L'\0');
+  const std::wstring current_dir = Widen(options.current_dir);
+  return RunStarted<STARTUPINFOW>(options, [&](STARTUPINFOW& startup,
+                                               PROCESS_INFORMATION* process) {
+    return CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          current_dir.empty() ? nullptr : current_dir.c_str(), &startup, process);
+  });
+}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  return wide;
 }
 
 RunResult Run(const std::string& exe, const std::string& command_line_text,

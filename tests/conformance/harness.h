@@ -134,8 +134,8 @@ struct RunOptions {
 };
 
 struct RunResult {
-  bool started = false;    // CreateProcessA succeeded
-  DWORD start_error = 0;   // GetLastError of CreateProcessA when not started
+  bool started = false;    // CreateProcessA (or W) succeeded
+  DWORD start_error = 0;   // its GetLastError when not started
   bool timed_out = false;  // ended by TerminateProcess after the timeout
   DWORD exit_code = 0;     // GetExitCodeProcess, all 32 bits
   std::string output;      // every byte written to standard output
@@ -154,6 +154,14 @@ RunResult Run(const std::string& exe, const std::string& command_line_text,
 // whole command line, program name included, exactly as given.
 RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
                  const RunOptions& options = RunOptions());
+
+// The same through CreateProcessW, as Explorer, services and msiexec start programs: `exe` as the
+// application name, `raw_command_line` as the whole wide command line.
+RunResult RunRawWide(const std::wstring& exe, const std::wstring& raw_command_line,
+                     const RunOptions& options = RunOptions());
+
+// An ANSI text (of the system's ANSI code page) in its wide form.
+std::wstring Widen(const std::string& text);
 
 // A text as a program writes it to a pipe or a file through the C runtime: a CR before every LF.
 std::string ConsoleText(const std::string& text);

@@ -205,13 +205,19 @@ std::size_t FakeFiles::ReportMatch(const std::string& pattern, std::size_t from,
     *data = platform::FindData{};
     data->fileAttributes = entry.attributes;
     std::strncpy(data->fileName, fileName.c_str(), sizeof data->fileName - 1);
+    data->nameExact = entry.nameConvertible;
+    if (!entry.nameConvertible) {
+      for (char* c = data->fileName; *c != '\0'; ++c) {
+        if (static_cast<unsigned char>(*c) >= 0x80) *c = '?';
+      }
+    }
     return i;
   }
   return entries_.size();
 }
 
-platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::FindData* data) {
-  if (auto fault = log_.Record("FindFirstFileA", Quote(pattern))) {
+platform::FindHandle FakeFiles::FindFirstFileW(const char* pattern, platform::FindData* data) {
+  if (auto fault = log_.Record("FindFirstFileW", Quote(pattern))) {
     Fail(FaultOr(*fault, platform::kErrorAccessDenied));
     return platform::InvalidFindHandle();
   }
@@ -225,9 +231,9 @@ platform::FindHandle FakeFiles::FindFirstFileA(const char* pattern, platform::Fi
   return reinterpret_cast<platform::FindHandle>(handle);
 }
 
-bool FakeFiles::FindNextFileA(platform::FindHandle search, platform::FindData* data) {
+bool FakeFiles::FindNextFileW(platform::FindHandle search, platform::FindData* data) {
   const std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(search);
-  if (auto fault = log_.Record("FindNextFileA", "find#" + std::to_string(handle))) {
+  if (auto fault = log_.Record("FindNextFileW", "find#" + std::to_string(handle))) {
     return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
   }
   auto open = searches_.find(handle);
@@ -266,6 +272,11 @@ void FakeFiles::RemoveFile(const std::string& name) {
 void FakeFiles::SetShortName(const std::string& name, const std::string& shortName) {
   Entry* entry = Find(name);
   if (entry != nullptr) entry->shortName = shortName;
+}
+
+void FakeFiles::SetNameNotConvertible(const std::string& name) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) entry->nameConvertible = false;
 }
 
 void FakeFiles::Lock(const std::string& name) {

@@ -33,14 +33,16 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 // refuses a missing file, a directory, a read-only file and a file in use (Lock), and accepts a
 // file held open with delete sharing (HoldOpenSharingDelete) but leaves it in place;
 // GetFileAttributesA gives kInvalidFileAttributes for a missing name; SetFileAttributesA stores the
-// attributes (false when missing). FindFirstFileA(pattern) reports the first entry, in the order
+// attributes (false when missing). FindFirstFileW(pattern) reports the first entry, in the order
 // the entries were added, whose directory equals the pattern's (the text up to its last "\\", "/"
 // or ":") and whose file name matches the pattern's last part ("*" any run, "?" any one character,
-// case ignored); it reports the file name without the directory. No matching entry:
-// InvalidFindHandle(). An entry given a short name (SetShortName) also matches through it, as
-// the system matches "*.msi" against "A~1.MSI", the short name of "a.msix". FindNextFileA reports
-// the next such entry after the one reported last (false with error 18, no more files, after the
-// last).
+// case ignored); it reports the file name without the directory, converted exactly (nameExact)
+// unless the entry was marked with SetNameNotConvertible (then nameExact false and "?" for each
+// byte of 0x80 and above, as the default character; ASCII stays, as a look-alike would). No
+// matching entry: InvalidFindHandle(). An entry given a short name (SetShortName) also matches
+// through it, as the system matches "*.msi" against "A~1.MSI", the short name of "a.msix".
+// FindNextFileW reports the next such entry after the one reported last (false with error 18, no
+// more files, after the last).
 //
 // A failing kernel call leaves its error for GetLastError ("GetLastError" in the log): no such
 // file 2 (a missing directory part 3), access denied 5 (read-only, a directory, a destination
@@ -57,7 +59,7 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 //
 // Log formats: fopen "name" / fgets stream#1, size 1024 / fclose stream#1 / CopyFileA "from",
 // "to", failIfExists 1 / GetFileAttributesA "name" / SetFileAttributesA "name", 0x1 /
-// DeleteFileA "name" / FindFirstFileA "pattern" / FindNextFileA find#1 / FindClose find#1.
+// DeleteFileA "name" / FindFirstFileW "pattern" / FindNextFileW find#1 / FindClose find#1.
 class FakeFiles final : public platform::Files {
  public:
   explicit FakeFiles(CallLog& log) : log_(log) {}
@@ -71,8 +73,8 @@ class FakeFiles final : public platform::Files {
   bool SetFileAttributesA(const char* path, std::uint32_t attributes) override;
   bool DeleteFileA(const char* path) override;
   std::uint32_t GetLastError() override;
-  platform::FindHandle FindFirstFileA(const char* pattern, platform::FindData* data) override;
-  bool FindNextFileA(platform::FindHandle search, platform::FindData* data) override;
+  platform::FindHandle FindFirstFileW(const char* pattern, platform::FindData* data) override;
+  bool FindNextFileW(platform::FindHandle search, platform::FindData* data) override;
   bool FindClose(platform::FindHandle search) override;
 
   // Test set-up and inspection; none of these is recorded in the log.
@@ -87,6 +89,8 @@ class FakeFiles final : public platform::Files {
   void RemoveFile(const std::string& name);
   // Gives an existing entry a short (8.3) name that directory searches match as well.
   void SetShortName(const std::string& name, const std::string& shortName);
+  // Makes an existing entry's long name one that the ANSI code page cannot hold exactly.
+  void SetNameNotConvertible(const std::string& name);
   // Marks an existing file as in use by another program: DeleteFileA refuses it from now on.
   void Lock(const std::string& name);
   // Marks an existing file as held open by another program that shares deletion: DeleteFileA
@@ -111,6 +115,7 @@ class FakeFiles final : public platform::Files {
     bool locked = false;
     bool deleteShared = false;
     std::string shortName;  // "" when the entry has none
+    bool nameConvertible = true;
   };
   struct Search {
     std::string pattern;

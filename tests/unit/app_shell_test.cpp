@@ -123,4 +123,61 @@ TEST_F(StartupSequenceTest, EntriesThatCannotBeStoredEndWithOneAndNoText) {
   EXPECT_EQ(fake.console.output, "");
 }
 
+void WriteTestRefusal(platform::Console& console) { console.Write("refused\n"); }
+
+TEST_F(StartupSequenceTest, TheWideCommandLineRunsOnlyWhenItsTextConvertsExactly) {
+  struct Row {
+    const wchar_t* commandLine;
+    bool writesRefusal;
+    std::vector<std::string> entries;  // what the command receives
+    bool runs;                         // false: refused
+  };
+  const Row rows[] = {
+      {L"\"C:\\Tools\\M.exe\" a * b", true, {"a", "b"}, true},
+      {L"M.exe", true, {}, true},
+      // The same bytes as the 8-bit command line: Latin-1 letters are held by the code page.
+      {L"M.exe J\u00FCrgen*\u00E9", true, {"J\xFCrgen", "\xE9"}, true},
+      // The program name is never converted.
+      {L"\"C:\\a\uFF02 -add\uFF0AK\uFF0AN\uFF0A\\\u041F.exe\" a", true, {"a"}, true},
+      {L"M.exe\t-add\uFF0AK\uFF0AN\uFF0AV", true, {}, false},
+      {L"M.exe -add*K\\\u041F\u0440\u0438*N*V", true, {}, false},
+      {L"M.exe -add*K*N*V\u00C4", true, {}, false},  // told that the code page lacks it
+      {L"M.exe -i a\uFF02.msi", false, {}, false},
+  };
+  for (const Row& row : rows) {
+    fakes::FakePlatform world;
+    world.codePage.CannotHold(L'\u00C4');
+    g_commandRan = false;
+    g_commandEntries.clear();
+    common::ProgramDefinition program = kStarProgram;
+    if (row.writesRefusal) program.writeRefusal = WriteTestRefusal;
+    const common::CommandResult result =
+        common::RunProgram(world.platform, shell, instance, row.commandLine, 1, program);
+    EXPECT_EQ(g_commandRan, row.runs) << row.commandLine;
+    if (row.runs) {
+      EXPECT_EQ(result.exitCode, 42) << row.commandLine;
+      EXPECT_EQ(g_commandEntries, row.entries) << row.commandLine;
+      // The converted text is released; the entries stay for the run.
+      EXPECT_EQ(world.memory.LiveBlocks(), row.entries.size()) << row.commandLine;
+    } else {
+      EXPECT_EQ(result.exitCode, 1) << row.commandLine;
+      EXPECT_EQ(result.ending, common::Ending::ExitProcess) << row.commandLine;
+      EXPECT_EQ(world.console.output, row.writesRefusal ? "refused\n" : "") << row.commandLine;
+      // Refused before anything else is done.
+      EXPECT_EQ(world.log.Names(), (std::vector<std::string>{})) << row.commandLine;
+    }
+  }
+}
+
+TEST_F(StartupSequenceTest, ACommandTextWithoutMemoryForItsBytesEndsWithOneAndNoText) {
+  fake.log.Fail("HeapAlloc");
+  common::ProgramDefinition program = kStarProgram;
+  program.writeRefusal = WriteTestRefusal;
+  const common::CommandResult result =
+      common::RunProgram(fake.platform, shell, instance, L"M.exe a*b", 1, program);
+  EXPECT_FALSE(g_commandRan);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(fake.console.output, "");
+}
+
 }  // namespace

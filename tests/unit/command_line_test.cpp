@@ -149,28 +149,26 @@ TEST_F(SplitCommandLineTest, CapacityIsExactAndMoreEntriesAreRefused) {
 
 TEST(SkipProgramNameTest, TheTextAfterTheNameAndItsBlanks) {
   struct Row {
-    bool shiftJis;
-    const char* commandLine;
-    const char* text;
+    const wchar_t* commandLine;
+    const wchar_t* text;
   };
   const Row rows[] = {
-      {false, "\"C:\\Program Files\\Mordelt.exe\" \t -add*K", "-add*K"},
-      {false, "\"C:\\a b\\Mordelt.exe\"-int", "-int"},
-      {false, "C:\\Users\\J\xFCrgen\\Mordelt.exe -add*K*N*V", "-add*K*N*V"},
-      {false, "\"Mordelt.exe\" \xC4*-add*K*N*V", "\xC4*-add*K*N*V"},
-      {false, "C:\\J\xFCrgen\\Mordelt.exe", ""},
-      {false, "\"Mordelt.exe\"", ""},
-      {false, "Mordelt.exe \t ", ""},
-      {false, "\"C:\\a b\\Mordelt.exe -int", ""},
-      {false, "", ""},
-      // A trail byte 0x22 or 0x20 belongs to its character: it neither closes nor ends the name.
-      {true, "\"C:\\\x81\"\\Mordelt.exe\" -int", "-int"},
-      {true, "C:\\\x81 \\Mordelt.exe -int", "-int"},
+      {L"\"C:\\Program Files\\Mordelt.exe\" \t -add*K", L"-add*K"},
+      {L"\"C:\\a b\\Mordelt.exe\"-int", L"-int"},
+      {L"C:\\Users\\J\u00FCrgen\\Mordelt.exe -add*K*N*V", L"-add*K*N*V"},
+      {L"\"Mordelt.exe\" \u00C4*-add*K*N*V", L"\u00C4*-add*K*N*V"},
+      {L"C:\\J\u00FCrgen\\Mordelt.exe", L""},
+      {L"\"Mordelt.exe\"", L""},
+      {L"Mordelt.exe \t ", L""},
+      {L"Mordelt.exe\t-add*K*N*V", L"-add*K*N*V"},
+      {L"\"C:\\a b\\Mordelt.exe -int", L""},
+      {L"", L""},
+      // Look-alikes of a quote, a blank or a tab neither close nor end the name.
+      {L"\"C:\\a\uFF02 -add\uFF0AK\uFF0AN\uFF0A\\Mordelt.exe\" -int", L"-int"},
+      {L"C:\\\u3000\u00A0\\Mordelt.exe -int", L"-int"},
   };
   for (const Row& row : rows) {
-    fakes::FakeCodePage codePage;
-    if (row.shiftJis) codePage.UseShiftJis();
-    EXPECT_STREQ(common::SkipProgramName(codePage, row.commandLine), row.text) << row.commandLine;
+    EXPECT_STREQ(common::SkipProgramName(row.commandLine), row.text) << row.commandLine;
   }
 }
 

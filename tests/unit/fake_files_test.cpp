@@ -82,18 +82,18 @@ TEST_F(FakeFilesTest, FindFirstFileReportsTheFirstMatchInOrder) {
   files.AddFile("a.msi", "");
   files.AddFile("C:\\pkg\\c.msi", "");
   platform::FindData data;
-  const platform::FindHandle search = files.FindFirstFileA("*.msi", &data);
+  const platform::FindHandle search = files.FindFirstFileW("*.msi", &data);
   ASSERT_NE(search, platform::InvalidFindHandle());
   EXPECT_EQ(std::string(data.fileName), "b.MSI");
   EXPECT_EQ(files.OpenSearches(), 1);
-  ASSERT_TRUE(files.FindNextFileA(search, &data));
+  ASSERT_TRUE(files.FindNextFileW(search, &data));
   EXPECT_EQ(std::string(data.fileName), "a.msi");
-  EXPECT_FALSE(files.FindNextFileA(search, &data));
+  EXPECT_FALSE(files.FindNextFileW(search, &data));
   EXPECT_EQ(files.GetLastError(), 18u);
   EXPECT_TRUE(files.FindClose(search));
-  EXPECT_NE(files.FindFirstFileA("C:\\PKG\\?.msi", &data), platform::InvalidFindHandle());
+  EXPECT_NE(files.FindFirstFileW("C:\\PKG\\?.msi", &data), platform::InvalidFindHandle());
   EXPECT_EQ(std::string(data.fileName), "c.msi");
-  EXPECT_EQ(files.FindFirstFileA("*.txt", &data), platform::InvalidFindHandle());
+  EXPECT_EQ(files.FindFirstFileW("*.txt", &data), platform::InvalidFindHandle());
   EXPECT_EQ(files.OpenSearches(), 1);
 }
 
@@ -114,7 +114,7 @@ TEST_F(FakeFilesTest, FindFirstFileMatchesLongNamesAsTheSystemsWildcards) {
     directory.AddFile(c.name, "");
     if (std::string(c.name) == "Ab.msix") directory.SetShortName(c.name, "A~1.MSI");
     platform::FindData data;
-    const platform::FindHandle search = directory.FindFirstFileA(c.pattern, &data);
+    const platform::FindHandle search = directory.FindFirstFileW(c.pattern, &data);
     EXPECT_EQ(search != platform::InvalidFindHandle(), c.matches) << c.pattern << " " << c.name;
     if (search != platform::InvalidFindHandle()) {
       EXPECT_TRUE(directory.FindClose(search));
@@ -136,7 +136,7 @@ TEST_F(FakeFilesTest, ALockedFileRefusesDeletionOnly) {
 TEST_F(FakeFilesTest, ClosingAHandleThatIsNotOpenIsCounted) {
   files.AddFile("a.txt", "");
   platform::FindData data;
-  const platform::FindHandle search = files.FindFirstFileA("*.txt", &data);
+  const platform::FindHandle search = files.FindFirstFileW("*.txt", &data);
   const platform::TextFileHandle stream = files.fopen_r("a.txt");
   EXPECT_TRUE(files.FindClose(search));
   EXPECT_EQ(files.fclose(stream), 0);

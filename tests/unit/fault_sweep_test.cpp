@@ -283,7 +283,7 @@ TEST(FaultSweepTest, SetupLaunchSequenceWithAnAction) {
   operation.success = {"0 return", ""};
   operation.onFailure = [](const Fault& fault) { return SetupAfterSplit(fault, false); };
   operation.verify = [](World& world, const Fault&) {
-    EXPECT_EQ(world.fake.log.Count("FindFirstFileA"), 0u);
+    EXPECT_EQ(world.fake.log.Count("FindFirstFileW"), 0u);
   };
   Sweep(operation);
 }
@@ -319,7 +319,7 @@ TEST(FaultSweepTest, FindFirstPackage) {
     // read ends there, before it.
     return {fault.name == "FindClose" ? "My Product.msi" : "none", ""};
   };
-  operation.errors["FindFirstFileA"] = {fakes::kDefaultFault, 2, 3, 5};
+  operation.errors["FindFirstFileW"] = {fakes::kDefaultFault, 2, 3, 5};
   Sweep(operation);
 }
 

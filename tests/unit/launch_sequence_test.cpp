@@ -99,16 +99,16 @@ TEST_F(LaunchSequenceTest, WorkedExamplesGiveTheirInstallerCommands) {
 TEST_F(LaunchSequenceTest, WithAnActionTheDirectoryIsNotSearched) {
   AddPackage("Product.msi");
   EXPECT_EQ(ExitCode({"-u Other.msi"}), 0);
-  EXPECT_EQ(fake.log.Count("FindFirstFileA"), 0u);
+  EXPECT_EQ(fake.log.Count("FindFirstFileW"), 0u);
   EXPECT_EQ(InstallerCommand(), "msiexec  /x  Other.msi");
 }
 
 TEST_F(LaunchSequenceTest, WithoutAnActionTheSearchIsForMsiInTheCurrentDirectory) {
   AddPackage("Product.msi");
   EXPECT_EQ(ExitCode({}), 0);
-  EXPECT_EQ(fake.log.ArgumentsOf("FindFirstFileA"), "\"*.msi\"");
+  EXPECT_EQ(fake.log.ArgumentsOf("FindFirstFileW"), "\"*.msi\"");
   EXPECT_EQ(fake.log.Names(),
-            (std::vector<std::string>{"FindFirstFileA", "FindClose", "GetSystemDirectoryA",
+            (std::vector<std::string>{"FindFirstFileW", "FindClose", "GetSystemDirectoryA",
                                       "HeapAlloc", "HeapAlloc", "CreateProcessA",
                                       "WaitForSingleObject", "CloseHandle", "CloseHandle"}));
   EXPECT_TRUE(NothingLeft());
@@ -166,7 +166,7 @@ TEST_F(LaunchSequenceTest, ASecondActionDrawsTheMessageOfTheEntryBeingLookedAt) 
     EXPECT_EQ(fake.console.writes.size(), 1u);
   }
   EXPECT_TRUE(NothingStarted());
-  EXPECT_EQ(fake.log.Count("FindFirstFileA"), 0u);
+  EXPECT_EQ(fake.log.Count("FindFirstFileW"), 0u);
 }
 
 TEST_F(LaunchSequenceTest, AnOptionWithoutItsValueIsRefused) {
@@ -183,7 +183,7 @@ TEST_F(LaunchSequenceTest, AnOptionWithoutItsValueIsRefused) {
     EXPECT_EQ(fake.console.output, c.message) << c.entries[0];
   }
   EXPECT_TRUE(NothingStarted());
-  EXPECT_EQ(fake.log.Count("FindFirstFileA"), 0u);
+  EXPECT_EQ(fake.log.Count("FindFirstFileW"), 0u);
 }
 
 TEST_F(LaunchSequenceTest, AnUnrecognisedEntryWritesTheUsageTextEndsWithZeroAndStartsNothing) {
@@ -201,7 +201,7 @@ TEST_F(LaunchSequenceTest, AnUnrecognisedEntryWritesTheUsageTextEndsWithZeroAndS
     EXPECT_EQ(fake.console.writes.size(), 6u) << entries[0];
   }
   EXPECT_TRUE(NothingStarted());
-  EXPECT_EQ(fake.log.Count("FindFirstFileA"), 0u);
+  EXPECT_EQ(fake.log.Count("FindFirstFileW"), 0u);
 }
 
 TEST_F(LaunchSequenceTest, MsiexecIsTakenFromTheSystemDirectoryOnly) {

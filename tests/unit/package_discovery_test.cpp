@@ -18,8 +18,8 @@ TEST(FindFirstPackageTest, YieldsTheFirstMatchingNameAndEndsTheSearch) {
   const std::optional<setup::PackageName> name = setup::FindFirstPackage(fake.files);
   ASSERT_TRUE(name.has_value());
   EXPECT_STREQ(name->text, "B Product.msi");
-  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"FindFirstFileA", "FindClose"}));
-  EXPECT_EQ(fake.log.ArgumentsOf("FindFirstFileA"), "\"*.msi\"");
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"FindFirstFileW", "FindClose"}));
+  EXPECT_EQ(fake.log.ArgumentsOf("FindFirstFileW"), "\"*.msi\"");
   EXPECT_EQ(fake.files.OpenHandles(), 0);
   EXPECT_EQ(fake.files.BadCloses(), 0);
 }
@@ -29,6 +29,7 @@ TEST(FindFirstPackageTest, SkipsEntriesThatAreNoPackageFileToTheFirstThatIs) {
     std::string name;
     std::uint32_t attributes;
     std::string shortName;
+    bool convertible = true;  // the ANSI code page holds the long name exactly
   };
   const std::uint32_t file = fakes::kFileAttributeArchive;
   const std::uint32_t link = platform::kFileAttributeReparsePoint | file;
@@ -45,11 +46,19 @@ TEST(FindFirstPackageTest, SkipsEntriesThatAreNoPackageFileToTheFirstThatIs) {
                nullptr},
            Row{{{"a.msi\" REMOVE=ALL \"x.msi", file, ""}, {"B.Msi", file, ""}}, "B.Msi"},
            Row{{{"Folder.msi", fakes::kFileAttributeDirectory, ""}}, nullptr},
+           Row{{{"App.msix", file, "APP~1.MSI"}, {"Good.msi", file, ""}}, "Good.msi"},
+           // A name outside the code page: "\u03A9mega.msi" in code page 1252, whose look-alike
+           // "Omega.msi" may be another file.
+           Row{{{"Omega.msi", file, "", false}, {"Product.msi", file, ""}}, "Product.msi"},
+           Row{{{"Omega.msi", file, "", false}}, nullptr},
+           // Nothing in front of the extension: still a file whose long name ends in ".msi".
+           Row{{{".msi", file, ""}}, ".msi"},
        }) {
     fakes::FakePlatform fake;
     for (const Entry& entry : row.entries) {
       fake.files.AddDirectoryEntry(entry.name, entry.attributes);
       if (!entry.shortName.empty()) fake.files.SetShortName(entry.name, entry.shortName);
+      if (!entry.convertible) fake.files.SetNameNotConvertible(entry.name);
     }
     const std::optional<setup::PackageName> name = setup::FindFirstPackage(fake.files);
     const std::string shown = row.entries[0].name;
@@ -67,14 +76,14 @@ TEST(FindFirstPackageTest, NoMatchYieldsNothingAndClosesNothing) {
   fake.files.AddFile("setup.exe", "");
   fake.files.AddFile("product.msi.txt", "");
   EXPECT_FALSE(setup::FindFirstPackage(fake.files).has_value());
-  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"FindFirstFileA"}));
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"FindFirstFileW"}));
   EXPECT_EQ(fake.files.BadCloses(), 0);
 }
 
 TEST(FindFirstPackageTest, AFailedSearchYieldsNothing) {
   fakes::FakePlatform fake;
   fake.files.AddFile("Product.msi", "");
-  fake.log.Fail("FindFirstFileA", 5);
+  fake.log.Fail("FindFirstFileW", 5);
   EXPECT_FALSE(setup::FindFirstPackage(fake.files).has_value());
   EXPECT_EQ(fake.files.OpenHandles(), 0);
 }

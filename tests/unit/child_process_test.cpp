@@ -183,7 +183,7 @@ TEST(RunAndWaitTest, TheWaitAnswersEveryMessageButQuitUntilTheChildHasEnded) {
 
 TEST(RunAndWaitTest, AFailedWaitEndsTheWaitAsFinished) {
   fakes::FakePlatform fake;
-  fake.log.Fail("MsgWaitForMultipleObjects");
+  fake.log.Fail("MsgWaitForMultipleObjects", fakes::kDefaultFault, 0);
   fake.windows.arrivals = {{Message(0)}, {Message(0)}};
   EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "msiexec x"), RunOutcome::Finished);
   EXPECT_EQ(fake.log.Count("MsgWaitForMultipleObjects"), 1u);

@@ -7,8 +7,9 @@
 // It leaves a marker, window-sender.txt, in its current directory (the caller's): "answered"
 // when the send returned and the window still exists, "no window" when none was found, "gone"
 // when the window went away instead of answering. Its command line is not looked at.
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <cstring>
 

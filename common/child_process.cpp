@@ -5,6 +5,7 @@
 
 #include "platform/memory.h"
 #include "platform/processes.h"
+#include "platform/window_system.h"
 
 namespace common {
 namespace {
@@ -15,6 +16,24 @@ platform::HeapBlock CopyToHeap(platform::Memory& memory, const char* text) {
   platform::HeapBlock copy = platform::AllocateBlock(memory, bytes);
   if (copy) std::memcpy(copy.as<char>(), text, bytes);
   return copy;
+}
+
+// Waits until `process` has ended, answering meanwhile every message that reaches the thread: a
+// child that sends to the main window without a time-out (a broadcast, a DDE conversation, an
+// installer's custom action) waits for the answer, and without it the two would wait for each
+// other for ever. A quit message is dropped. A wait that fails ends the wait, as if the child
+// had ended; it is never retried, so it cannot spin.
+void AwaitAnsweringMessages(platform::WindowSystem& windows, platform::ObjectHandle process) {
+  for (;;) {
+    // The wait wakes only for input that the thread has not seen: empty the queue first.
+    platform::WindowMessage message;
+    while (windows.PeekMessageA(&message, platform::kRemoveMessage)) {
+      if (message.message != platform::kQuitMessage) windows.DispatchMessageA(message);
+    }
+    const std::uint32_t woken =
+        windows.MsgWaitForMultipleObjects(process, platform::kInfinite, platform::kAllInput);
+    if (woken != platform::kWaitObject0 + 1) return;
+  }
 }
 
 }  // namespace
@@ -43,7 +62,7 @@ RunOutcome RunAndWait(const platform::Platform& platform, const char* applicatio
   platform::UniqueObjectHandle process(platform.processes, information.hProcess);
   if (!process) return RunOutcome::NotStarted;
 
-  platform.processes.WaitForSingleObject(process.get(), platform::kInfinite);
+  AwaitAnsweringMessages(platform.windows, process.get());
   process.reset();
   thread.reset();
   return RunOutcome::Finished;

@@ -10,13 +10,16 @@ namespace common {
 
 // What became of a child program that was to be started and awaited.
 enum class RunOutcome {
-  Finished,     // a child process was created and has ended, whatever its own exit code
+  Finished,     // a child process was created and has ended (or the wait failed), whatever its exit
+                // code
   NotStarted,   // the system created no process
   OutOfMemory,  // a writable copy of a text could not be made; nothing was started
 };
 
 // Starts a child program with no window, no console, no inherited handles, the caller's
-// environment and current directory, and waits without a time limit until it has ended.
+// environment and current directory, and waits without a time limit until it has ended (or the
+// wait fails), answering meanwhile the messages that reach the thread; a quit message among them
+// is dropped.
 // `applicationPath` names the program file, or is null to let the system take the program from
 // the first word of `commandLine`. Both texts are handed over as heap copies of exactly their
 // length + 1 bytes (command line first), released before the call returns; both process handles

@@ -54,7 +54,6 @@ class Processes {
   virtual bool CreateProcessA(const char* applicationName, char* commandLine, bool inheritHandles,
                               std::uint32_t creationFlags, StartupInfo* startup,
                               ProcessInformation* information) = 0;
-  virtual std::uint32_t WaitForSingleObject(ObjectHandle object, std::uint32_t milliseconds) = 0;
   virtual bool CloseHandle(ObjectHandle object) = 0;
   // GetSystemDirectoryA(buffer, size): the length written, or the size needed when it does not
   // fit, or 0 on failure.

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/processes.h"
+
 namespace platform {
 
 // Opaque handles of the window system: a module instance (HINSTANCE), a window (HWND) and an
@@ -22,6 +24,12 @@ constexpr int kUseDefault = static_cast<int>(0x80000000u);  // CW_USEDEFAULT
 constexpr int kColorWindowBrush = 6;                        // COLOR_WINDOW + 1
 constexpr unsigned kArrowCursor = 32512;                    // IDC_ARROW
 constexpr int kShowHide = 0;                                // SW_HIDE
+constexpr std::uint32_t kRemoveMessage = 0x0001;            // PM_REMOVE
+constexpr std::uint32_t kQuitMessage = 0x0012;              // WM_QUIT
+// QS_ALLINPUT as every Windows since 7 knows it (later headers add bits that Windows 7 refuses).
+constexpr std::uint32_t kAllInput = 0x04FF;
+constexpr std::uint32_t kWaitObject0 = 0x00000000u;  // WAIT_OBJECT_0
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;   // WAIT_FAILED
 
 // The main window class (WNDCLASSEXA), with resources named by their ids.
 struct WindowClass {
@@ -51,7 +59,20 @@ struct WindowCreation {
   InstanceHandle instance = nullptr;
 };
 
-// The window system (user32, 8-bit forms), as far as the start-up sequence uses it.
+// A message taken from the thread's queue, laid out as the system's MSG; the Windows layer hands
+// it over unchanged.
+struct WindowMessage {
+  WindowHandle window;
+  std::uint32_t message;
+  std::uintptr_t wParam;
+  std::intptr_t lParam;
+  std::uint32_t time;
+  std::int32_t x;  // the cursor position when the message was posted
+  std::int32_t y;
+};
+
+// The window system (user32, 8-bit forms), as far as the start-up sequence and the wait for a
+// child use it.
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
@@ -62,6 +83,17 @@ class WindowSystem {
   virtual bool ShowWindow(WindowHandle window, int showCommand) = 0;
   virtual bool UpdateWindow(WindowHandle window) = 0;
   virtual AcceleratorsHandle LoadAcceleratorsA(InstanceHandle instance, unsigned id) = 0;
+  // PeekMessageA(message, every window of the thread, every message, removeFlags): true when a
+  // message was taken. Messages sent to the thread's windows by other threads are answered
+  // within the call, whatever it returns.
+  virtual bool PeekMessageA(WindowMessage* message, std::uint32_t removeFlags) = 0;
+  // DispatchMessageA: the window procedure's result.
+  virtual std::intptr_t DispatchMessageA(const WindowMessage& message) = 0;
+  // MsgWaitForMultipleObjects(1, &object, FALSE, milliseconds, wakeMask): kWaitObject0 when the
+  // object is signalled, kWaitObject0 + 1 when input of `wakeMask` has arrived that the thread
+  // has not yet seen (messages left in the queue do not wake it), kWaitFailed on failure.
+  virtual std::uint32_t MsgWaitForMultipleObjects(ObjectHandle object, std::uint32_t milliseconds,
+                                                  std::uint32_t wakeMask) = 0;
 };
 
 }  // namespace platform

@@ -33,9 +33,6 @@ class Kernel32Processes final : public Processes {
                             reinterpret_cast<STARTUPINFOA*>(startup),
                             reinterpret_cast<PROCESS_INFORMATION*>(information)) != 0;
   }
-  std::uint32_t WaitForSingleObject(ObjectHandle object, std::uint32_t milliseconds) override {
-    return ::WaitForSingleObject(ToHandle(object), milliseconds);
-  }
   bool CloseHandle(ObjectHandle object) override { return ::CloseHandle(ToHandle(object)) != 0; }
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return ::GetSystemDirectoryA(buffer, size);

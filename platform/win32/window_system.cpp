@@ -2,10 +2,21 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "platform/win32/platform.h"
 
 namespace platform::win32 {
 namespace {
+
+// Messages cross to the system unchanged, so their layout must be the system's.
+static_assert(sizeof(WindowMessage) == sizeof(MSG), "message layout");
+static_assert(offsetof(WindowMessage, lParam) == offsetof(MSG, lParam), "layout");
+static_assert(offsetof(WindowMessage, time) == offsetof(MSG, time), "layout");
+static_assert(offsetof(WindowMessage, x) == offsetof(MSG, pt), "layout");
+static_assert((QS_ALLINPUT & kAllInput) == kAllInput, "kAllInput is part of QS_ALLINPUT");
+static_assert(PM_REMOVE == kRemoveMessage && WM_QUIT == kQuitMessage, "message constants");
+static_assert(WAIT_OBJECT_0 == kWaitObject0 && WAIT_FAILED == kWaitFailed, "wait answers");
 
 HINSTANCE ToInstance(InstanceHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
 HWND ToWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
@@ -52,6 +63,20 @@ class User32 final : public WindowSystem {
   AcceleratorsHandle LoadAcceleratorsA(InstanceHandle instance, unsigned id) override {
     return reinterpret_cast<AcceleratorsHandle>(
         ::LoadAcceleratorsA(ToInstance(instance), MAKEINTRESOURCEA(id)));
+  }
+
+  bool PeekMessageA(WindowMessage* message, std::uint32_t removeFlags) override {
+    return ::PeekMessageA(reinterpret_cast<MSG*>(message), nullptr, 0, 0, removeFlags) != 0;
+  }
+
+  std::intptr_t DispatchMessageA(const WindowMessage& message) override {
+    return ::DispatchMessageA(reinterpret_cast<const MSG*>(&message));
+  }
+
+  std::uint32_t MsgWaitForMultipleObjects(ObjectHandle object, std::uint32_t milliseconds,
+                                          std::uint32_t wakeMask) override {
+    HANDLE handle = reinterpret_cast<HANDLE>(object);
+    return ::MsgWaitForMultipleObjects(1, &handle, FALSE, milliseconds, wakeMask);
   }
 };
 

@@ -1,5 +1,6 @@
 // "-importreg": Mordelt starts reg.exe of the system directory with
-// ` import "file"` and ends with 0 whenever reg.exe ran.
+// ` import "file"` and ends with 0 whenever reg.exe ran. Both programs answer
+// the messages sent to their window while they wait for their child.
 #include <windows.h>
 
 #include <string>
@@ -8,6 +9,8 @@
 
 namespace {
 
+using conformance::GetEnv;
+using conformance::ReadFileBytes;
 using conformance::ReadValue;
 using conformance::Run;
 using conformance::RunResult;
@@ -68,6 +71,91 @@ CONFORMANCE_TEST(ImportRegWithAnUnknownSubcommandStillEndsWithZero) {
   const RunResult result = Run(conformance::MordeltExe(), "-importreg*frobnicate*x.reg");
   CHECK_EQ(result.exit_code, 0u);
   CHECK_EQ(result.output, "");
+}
+
+// A program file of the system directory replaced by window_sender.exe for the life of the
+// object, and put back afterwards. Under Wine only: a prefix's system programs are Wine's own
+// unless WINEDLLOVERRIDES names them "=n". The system directory is that of this process, so a
+// 32-bit run replaces the 32-bit program (syswow64), as the 32-bit programs start it.
+class ScopedStandInSystemProgram {
+ public:
+  explicit ScopedStandInSystemProgram(const char* fileName) {
+    char directory[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+    path_ = std::string(directory, length) + "\\" + fileName;
+    saved_ = path_ + ".conformance-saved";
+    if (MoveFileA(path_.c_str(), saved_.c_str()) == 0) return;
+    moved_ = true;
+    placed_ = CopyFileA((conformance::TestProgramDir() + "\\window_sender.exe").c_str(),
+                        path_.c_str(), TRUE) != 0;
+  }
+  ~ScopedStandInSystemProgram() {
+    if (!moved_) return;
+    // A stand-in that a timed-out test left running holds its file for a moment.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      if (MoveFileExA(saved_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return;
+      Sleep(100);
+    }
+  }
+  ScopedStandInSystemProgram(const ScopedStandInSystemProgram&) = delete;
+  ScopedStandInSystemProgram& operator=(const ScopedStandInSystemProgram&) = delete;
+
+  bool placed() const { return placed_; }
+
+ private:
+  std::string path_;
+  std::string saved_;
+  bool moved_ = false;
+  bool placed_ = false;
+};
+
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Skips the test unless a stand-in for the system's programs can be started here.
+void RequireStandInSystemPrograms() {
+  if (!UnderWine()) {
+    SKIP_TEST("NOT RUN on Windows: it would replace reg.exe and msiexec.exe of the system");
+  }
+  // Wine reads the overrides when a process starts, from its Unix environment.
+  if (GetEnv("WINEDLLOVERRIDES").find("reg.exe,msiexec.exe=n") == std::string::npos) {
+    SKIP_TEST("NOT RUN: under Wine, needs WINEDLLOVERRIDES=reg.exe,msiexec.exe=n");
+  }
+}
+
+// Runs `exe` with `command` while window_sender.exe stands in for the system program `fileName`;
+// the child sends to the program's window and waits for the answer, so the program ends only
+// when it answers messages while it waits.
+void CheckTheWaitAnswersTheWindow(const conformance::Location& where, const std::string& exe,
+                                  const std::string& command, const char* fileName) {
+  RequireStandInSystemPrograms();
+  conformance::TempDir dir;
+  ScopedStandInSystemProgram standIn(fileName);
+  REQUIRE_AT(where, standIn.placed());
+
+  conformance::RunOptions options;
+  options.current_dir = dir.path();
+  options.timeout_ms = 20000;
+  const RunResult result = conformance::Run(exe, command, options);
+  CHECK_AT(where, result.started);
+  CHECK_AT(where, !result.timed_out);
+  CHECK_EQ_AT(where, result.exit_code, 0u);
+  CHECK_EQ_AT(where, result.output, "");
+  std::string marker;
+  CHECK_AT(where, ReadFileBytes(dir.File("window-sender.txt"), &marker));
+  CHECK_EQ_AT(where, marker, "answered");
+}
+
+CONFORMANCE_TEST(ChildSendingToTheWindowDoesNotHangMordelt) {
+  CheckTheWaitAnswersTheWindow(CONFORMANCE_HERE, conformance::MordeltExe(),
+                               "-importreg*import*settings.reg", "reg.exe");
+}
+
+CONFORMANCE_TEST(ChildSendingToTheWindowDoesNotHangSetup) {
+  CheckTheWaitAnswersTheWindow(CONFORMANCE_HERE, conformance::SetupExe(), "-i Product.msi",
+                               "msiexec.exe");
 }
 
 }  // namespace

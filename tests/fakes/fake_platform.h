@@ -27,6 +27,15 @@ struct FakePlatform {
   platform::Platform platform{memory,   console, codePage,  windows,
                               registry, files,   processes, devices};
 
+  // A wait is on a process handle that is open.
+  FakePlatform() {
+    windows.isWaitable = [this](platform::ObjectHandle object) {
+      return processes.IsProcessHandle(object);
+    };
+  }
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
   // Handles of every kind that are open now (keys, streams, searches, processes, device sets).
   int OpenHandles() const {
     return registry.OpenHandles() + files.OpenHandles() + processes.OpenHandles() +

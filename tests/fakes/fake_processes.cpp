@@ -44,20 +44,6 @@ bool FakeProcesses::CreateProcessA(const char* applicationName, char* commandLin
   return forcedAnswer.value_or(answer);
 }
 
-std::uint32_t FakeProcesses::WaitForSingleObject(platform::ObjectHandle object,
-                                                 std::uint32_t milliseconds) {
-  const auto fault =
-      log_.Record("WaitForSingleObject",
-                  Hex(reinterpret_cast<std::uintptr_t>(object)) + ", " + Hex(milliseconds));
-  waitTimeouts.push_back(milliseconds);
-  if (fault || processes_.count(object) == 0) {
-    lastError =
-        fault ? FaultOr(*fault, platform::kErrorInvalidHandle) : platform::kErrorInvalidHandle;
-    return kWaitFailed;
-  }
-  return kWaitObject0;
-}
-
 bool FakeProcesses::CloseHandle(platform::ObjectHandle object) {
   const auto fault = log_.Record("CloseHandle", Hex(reinterpret_cast<std::uintptr_t>(object)));
   const bool wasProcess = processes_.erase(object) > 0;

@@ -13,9 +13,6 @@
 
 namespace fakes {
 
-constexpr std::uint32_t kWaitObject0 = 0x00000000u;  // WAIT_OBJECT_0
-constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;   // WAIT_FAILED
-
 // What one CreateProcessA call was given, copied at the time of the call.
 struct ProcessCreation {
   std::optional<std::string> applicationName;  // nothing for a null application name
@@ -29,9 +26,8 @@ struct ProcessCreation {
 // Processes as the tests see them. CreateProcessA ("CreateProcessA" in the log) simulates a
 // child that has already ended with `childExitCode`: it hands out a process and a thread handle
 // that stay open until closed. A planned fault refuses the creation (FALSE, no handles, the
-// planned error as last error; ERROR_FILE_NOT_FOUND by default). WaitForSingleObject answers
-// WAIT_OBJECT_0 for an open process handle. GetSystemDirectoryA answers with `systemDirectory`
-// by the system's rules, or 0 when it fails.
+// planned error as last error; ERROR_FILE_NOT_FOUND by default). GetSystemDirectoryA answers
+// with `systemDirectory` by the system's rules, or 0 when it fails.
 class FakeProcesses final : public platform::Processes {
  public:
   explicit FakeProcesses(CallLog& log) : log_(log) {}
@@ -39,8 +35,6 @@ class FakeProcesses final : public platform::Processes {
   bool CreateProcessA(const char* applicationName, char* commandLine, bool inheritHandles,
                       std::uint32_t creationFlags, platform::StartupInfo* startup,
                       platform::ProcessInformation* information) override;
-  std::uint32_t WaitForSingleObject(platform::ObjectHandle object,
-                                    std::uint32_t milliseconds) override;
   bool CloseHandle(platform::ObjectHandle object) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
 
@@ -63,7 +57,6 @@ class FakeProcesses final : public platform::Processes {
 
   // What was seen.
   std::vector<ProcessCreation> creations;
-  std::vector<std::uint32_t> waitTimeouts;
   std::vector<std::string> closedKinds;  // "process" or "thread", in the order of CloseHandle
   int badCloses = 0;                     // CloseHandle of a handle that is not open
   std::uint32_t lastError = 0;

@@ -59,4 +59,31 @@ platform::AcceleratorsHandle FakeWindowSystem::LoadAcceleratorsA(platform::Insta
   return reinterpret_cast<platform::AcceleratorsHandle>(0x2000);
 }
 
+bool FakeWindowSystem::PeekMessageA(platform::WindowMessage* message, std::uint32_t removeFlags) {
+  if (log_.Record("PeekMessageA", Hex(removeFlags)) || queue.empty()) return false;
+  *message = queue.front();
+  if (removeFlags & platform::kRemoveMessage) queue.pop_front();
+  return true;
+}
+
+std::intptr_t FakeWindowSystem::DispatchMessageA(const platform::WindowMessage& message) {
+  log_.Record("DispatchMessageA", Hex(message.message));
+  dispatched.push_back(message.message);
+  return 0;
+}
+
+std::uint32_t FakeWindowSystem::MsgWaitForMultipleObjects(platform::ObjectHandle object,
+                                                          std::uint32_t milliseconds,
+                                                          std::uint32_t wakeMask) {
+  const auto fault =
+      log_.Record("MsgWaitForMultipleObjects", Hex(reinterpret_cast<std::uintptr_t>(object)) +
+                                                   ", " + Hex(milliseconds) + ", " + Hex(wakeMask));
+  if (fault || !isWaitable(object)) return platform::kWaitFailed;
+  if (!queue.empty()) ++waitsOverQueuedMessages;
+  if (arrivals.empty()) return platform::kWaitObject0;
+  queue.insert(queue.end(), arrivals.front().begin(), arrivals.front().end());
+  arrivals.pop_front();
+  return platform::kWaitObject0 + 1;
+}
+
 }  // namespace fakes

@@ -39,9 +39,12 @@ TEST(RunAndWaitTest, StartsTheChildWithCopiesAndTheFixedOptionsThenWaitsAndClose
             (std::vector<std::string>{std::to_string(std::strlen(commandLine) + 1),
                                       std::to_string(std::strlen(application) + 1)}));
   EXPECT_EQ(fake.log.Names(),
-            (std::vector<std::string>{"HeapAlloc", "HeapAlloc", "CreateProcessA",
-                                      "WaitForSingleObject", "CloseHandle", "CloseHandle"}));
-  EXPECT_EQ(fake.processes.waitTimeouts, (std::vector<std::uint32_t>{0xFFFFFFFFu}));
+            (std::vector<std::string>{"HeapAlloc", "HeapAlloc", "CreateProcessA", "PeekMessageA",
+                                      "MsgWaitForMultipleObjects", "CloseHandle", "CloseHandle"}));
+  // For the process (closed first), without a time limit, woken by any input (QS_ALLINPUT as
+  // Windows 7 knows it).
+  EXPECT_EQ(fake.log.ArgumentsOf("MsgWaitForMultipleObjects"),
+            fake.log.ArgumentsOf("CloseHandle") + ", 0xffffffff, 0x4ff");
   EXPECT_EQ(fake.processes.closedKinds, (std::vector<std::string>{"process", "thread"}));
   EXPECT_EQ(fake.processes.badCloses, 0);
   EXPECT_EQ(fake.OpenHandles(), 0);
@@ -111,7 +114,7 @@ TEST(RunAndWaitTest, TheProcessHandleDecidesNotTheAnswer) {
     fakes::FakePlatform fake;
     fake.processes.forcedAnswer = false;
     EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "x"), RunOutcome::Finished);
-    EXPECT_EQ(fake.log.Count("WaitForSingleObject"), 1u);
+    EXPECT_EQ(fake.log.Count("MsgWaitForMultipleObjects"), 1u);
     EXPECT_EQ(fake.OpenHandles(), 0);
   }
   {
@@ -120,7 +123,7 @@ TEST(RunAndWaitTest, TheProcessHandleDecidesNotTheAnswer) {
     fake.log.Fail("CreateProcessA");
     fake.processes.forcedAnswer = true;
     EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "x"), RunOutcome::NotStarted);
-    EXPECT_EQ(fake.log.Count("WaitForSingleObject"), 0u);
+    EXPECT_EQ(fake.log.Count("MsgWaitForMultipleObjects"), 0u);
   }
 }
 
@@ -136,6 +139,55 @@ TEST(RunAndWaitTest, HeapExhaustionStartsNothingAndLeaksNothing) {
     EXPECT_EQ(fake.memory.BadFrees(), 0);
     EXPECT_EQ(fake.OpenHandles(), 0);
   }
+}
+
+platform::WindowMessage Message(std::uint32_t number) {
+  platform::WindowMessage message = {};
+  message.window = reinterpret_cast<platform::WindowHandle>(0x1000);
+  message.message = number;
+  return message;
+}
+
+TEST(RunAndWaitTest, TheWaitAnswersEveryMessageButQuitUntilTheChildHasEnded) {
+  constexpr std::uint32_t kNull = 0x0000, kQuit = 0x0012, kUser = 0x0400;
+  struct Row {
+    const char* name;
+    std::vector<std::uint32_t> queuedBefore;
+    std::vector<std::vector<std::uint32_t>> arrivingWhileWaiting;
+    std::vector<std::uint32_t> dispatched;
+  };
+  const Row rows[] = {
+      {"queued before the wait", {kNull, kUser}, {}, {kNull, kUser}},
+      {"arriving while waiting", {}, {{kNull}, {kUser, kNull}}, {kNull, kUser, kNull}},
+      {"a quit is dropped and the wait goes on", {kQuit}, {{kQuit}, {kNull}}, {kNull}},
+  };
+  for (const Row& row : rows) {
+    fakes::FakePlatform fake;
+    for (std::uint32_t number : row.queuedBefore) fake.windows.queue.push_back(Message(number));
+    for (const std::vector<std::uint32_t>& batch : row.arrivingWhileWaiting) {
+      fake.windows.arrivals.emplace_back();
+      for (std::uint32_t number : batch) fake.windows.arrivals.back().push_back(Message(number));
+    }
+
+    EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "msiexec x"), RunOutcome::Finished)
+        << row.name;
+    EXPECT_EQ(fake.windows.dispatched, row.dispatched) << row.name;
+    // One wait per batch, and the last one for the child's end.
+    EXPECT_EQ(fake.log.Count("MsgWaitForMultipleObjects"), row.arrivingWhileWaiting.size() + 1)
+        << row.name;
+    EXPECT_EQ(fake.windows.waitsOverQueuedMessages, 0) << row.name;
+    EXPECT_TRUE(fake.windows.queue.empty()) << row.name;
+    EXPECT_EQ(fake.OpenHandles(), 0) << row.name;
+  }
+}
+
+TEST(RunAndWaitTest, AFailedWaitEndsTheWaitAsFinished) {
+  fakes::FakePlatform fake;
+  fake.log.Fail("MsgWaitForMultipleObjects", fakes::kDefaultFault, 0);
+  fake.windows.arrivals = {{Message(0)}, {Message(0)}};
+  EXPECT_EQ(common::RunAndWait(fake.platform, nullptr, "msiexec x"), RunOutcome::Finished);
+  EXPECT_EQ(fake.log.Count("MsgWaitForMultipleObjects"), 1u);
+  EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
 }  // namespace

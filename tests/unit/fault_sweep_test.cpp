@@ -47,9 +47,10 @@ bool IsWindowCall(const std::string& name) {
          name == "ShowWindow" || name == "UpdateWindow" || name == "LoadAcceleratorsA";
 }
 
-// Calls after which a child has run all the same: waiting and closing are not looked at.
+// Calls after which a child has run all the same: a failed wait ends the wait, and closing is
+// not looked at.
 bool IsAfterTheChildRan(const std::string& name) {
-  return name == "WaitForSingleObject" || name == "CloseHandle";
+  return name == "PeekMessageA" || name == "MsgWaitForMultipleObjects" || name == "CloseHandle";
 }
 
 std::string Text(common::RunOutcome outcome) {

@@ -109,8 +109,8 @@ TEST_F(LaunchSequenceTest, WithoutAnActionTheSearchIsForMsiInTheCurrentDirectory
   EXPECT_EQ(fake.log.ArgumentsOf("FindFirstFileW"), "\"*.msi\"");
   EXPECT_EQ(fake.log.Names(),
             (std::vector<std::string>{"FindFirstFileW", "FindClose", "GetSystemDirectoryA",
-                                      "HeapAlloc", "HeapAlloc", "CreateProcessA",
-                                      "WaitForSingleObject", "CloseHandle", "CloseHandle"}));
+                                      "HeapAlloc", "HeapAlloc", "CreateProcessA", "PeekMessageA",
+                                      "MsgWaitForMultipleObjects", "CloseHandle", "CloseHandle"}));
   EXPECT_TRUE(NothingLeft());
 }
 

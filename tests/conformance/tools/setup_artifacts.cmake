@@ -2,6 +2,7 @@
 #   conformance-product.msi  a real one-file package, built from product.wxs with wixl
 #   planted_msiexec.exe      a harmless program that a test plants as "msiexec.exe"
 #   planted_dll.dll          a harmless DLL that a test plants beside the programs as "uxtheme.dll"
+#   window_sender.exe        stands in for reg.exe and msiexec.exe: sends to the caller's window
 set(SETUP_TOOLS_DIR ${CMAKE_SOURCE_DIR}/tests/conformance/tools)
 
 find_program(WIXL_PROGRAM wixl REQUIRED)
@@ -21,7 +22,10 @@ target_link_options(planted_msiexec PRIVATE -mwindows)
 add_library(planted_dll SHARED ${SETUP_TOOLS_DIR}/planted_dll.cpp)
 set_target_properties(planted_dll PROPERTIES PREFIX "")
 
-add_dependencies(conformance conformance_product planted_msiexec planted_dll)
+add_executable(window_sender WIN32 ${SETUP_TOOLS_DIR}/window_sender.cpp)
+target_link_options(window_sender PRIVATE -mwindows)
+
+add_dependencies(conformance conformance_product planted_msiexec planted_dll window_sender)
 
 # The installer client (client.wxs): a package of this build's architecture that installs this
 # build's Mordelt.exe and runs it as custom actions.

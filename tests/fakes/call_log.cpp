@@ -15,6 +15,7 @@ std::optional<std::uint32_t> CallLog::Record(std::string name, std::string argum
                          (rule.andLater && occurrence > rule.occurrence));
     if (byPosition || byName) {
       calls_.back().failed = true;
+      calls_.back().error = rule.error;
       return rule.error;
     }
   }

@@ -13,9 +13,10 @@ namespace fakes {
 constexpr std::uint32_t kDefaultFault = 0xFFFFFFFFu;
 
 struct Call {
-  std::string name;       // the platform call, e.g. "RegOpenKeyExA"
-  std::string arguments;  // its parameters as text, e.g. "HKLM, SOFTWARE\\X, 0, 0x2"
-  bool failed = false;    // whether a planned fault made it fail
+  std::string name;         // the platform call, e.g. "RegOpenKeyExA"
+  std::string arguments;    // its parameters as text, e.g. "HKLM, SOFTWARE\\X, 0, 0x2"
+  bool failed = false;      // whether a planned fault made it fail
+  std::uint32_t error = 0;  // the planned fault's error (kDefaultFault: the call's usual one)
 };
 
 // The calls that all fakes of one platform received, in order, and the faults planned for them.

@@ -40,40 +40,26 @@ bool WidePattern(const char* pattern, wchar_t (&wide)[MAX_PATH]) {
 
 std::FILE* ToStream(TextFileHandle file) { return reinterpret_cast<std::FILE*>(file); }
 
-// A kernel file handle, closed at the end of its scope unless handed on.
-class OwnedFileHandle {
+// A kernel file handle or a C runtime descriptor, closed at the end of its scope (keeping the
+// last error) unless handed on to what takes it over.
+template <typename Value, typename CloseCall>
+class OwnedUntilHandedOn {
  public:
-  explicit OwnedFileHandle(HANDLE handle) : handle_(handle) {}
-  ~OwnedFileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE)
-      KeepingLastError([this] { return ::CloseHandle(handle_); });
+  OwnedUntilHandedOn(Value value, Value none, CloseCall close)
+      : value_(value), none_(none), close_(close) {}
+  ~OwnedUntilHandedOn() {
+    if (value_ != none_) KeepingLastError([this] { return close_(value_); });
   }
-  OwnedFileHandle(const OwnedFileHandle&) = delete;
-  OwnedFileHandle& operator=(const OwnedFileHandle&) = delete;
+  OwnedUntilHandedOn(const OwnedUntilHandedOn&) = delete;
+  OwnedUntilHandedOn& operator=(const OwnedUntilHandedOn&) = delete;
 
-  HANDLE get() const { return handle_; }
-  void release() { handle_ = INVALID_HANDLE_VALUE; }
+  Value get() const { return value_; }
+  void release() { value_ = none_; }
 
  private:
-  HANDLE handle_;
-};
-
-// A C runtime file descriptor, closed (with the kernel handle it owns) at the end of its scope
-// unless handed on.
-class OwnedDescriptor {
- public:
-  explicit OwnedDescriptor(int descriptor) : descriptor_(descriptor) {}
-  ~OwnedDescriptor() {
-    if (descriptor_ != -1) KeepingLastError([this] { return ::_close(descriptor_); });
-  }
-  OwnedDescriptor(const OwnedDescriptor&) = delete;
-  OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
-
-  int get() const { return descriptor_; }
-  void release() { descriptor_ = -1; }
-
- private:
-  int descriptor_;
+  Value value_;
+  Value none_;
+  CloseCall close_;
 };
 
 class Win32FileSystem final : public Files {
@@ -83,11 +69,13 @@ class Win32FileSystem final : public Files {
   // others may read and write), and the handle becomes a text-mode stream: a failed open leaves
   // the system's own error.
   TextFileHandle fopen_r(const char* name) override {
-    OwnedFileHandle file(::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OwnedUntilHandedOn file(::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                            INVALID_HANDLE_VALUE, [](HANDLE h) { return ::CloseHandle(h); });
     if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
-    OwnedDescriptor descriptor(
-        ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_RDONLY | _O_TEXT));
+    OwnedUntilHandedOn descriptor(
+        ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_RDONLY | _O_TEXT), -1,
+        [](int d) { return ::_close(d); });
     if (descriptor.get() == -1) {
       ::SetLastError(ERROR_TOO_MANY_OPEN_FILES);
       return nullptr;

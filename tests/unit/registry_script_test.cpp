@@ -149,41 +149,6 @@ TEST_F(ScriptTest, MissingFileGivesZeroWithoutAnyRegistryCall) {
   EXPECT_EQ(fake.console.output, "");
 }
 
-TEST_F(ScriptTest, FileThatExistsButCannotBeOpenedFailsAndOneThatDoesNotExistIsNothingToDo) {
-  struct Row {
-    std::uint32_t openError;  // 0: the file is a folder
-    int setResult;
-    int deleteResult;
-  };
-  const Row rows[] = {
-      {platform::kErrorFileNotFound, 0, 0},
-      {platform::kErrorPathNotFound, 0, 0},
-      {32, 5, 6},  // ERROR_SHARING_VIOLATION: held open without sharing
-      {platform::kErrorAccessDenied, 5, 6},
-      {0, 5, 6},
-  };
-  for (const Row& row : rows) {
-    for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
-      fakes::FakePlatform fresh;
-      fresh.registry.PutString("S\\A", "N", "old");
-      if (row.openError == 0) {
-        fresh.files.AddDirectoryEntry("f", fakes::kFileAttributeDirectory);
-      } else {
-        fresh.files.AddFile("f", "\"S\\A\" \"N\" \"new\"\n");
-        fresh.log.Fail("fopen", row.openError);
-      }
-      const bool setting = mode == ScriptMode::SetValues;
-      EXPECT_EQ(setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
-                        : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f"),
-                setting ? row.setResult : row.deleteResult)
-          << row.openError;
-      EXPECT_EQ(fresh.registry.StringValue("S\\A", "N"), "old") << row.openError;
-      EXPECT_EQ(fresh.console.output, "") << row.openError;
-      EXPECT_EQ(fresh.OpenHandles(), 0);
-    }
-  }
-}
-
 TEST_F(ScriptTest, EmptyFileGivesZero) {
   EXPECT_EQ(RunFile(ScriptMode::DeleteValues, ""), 0);
   EXPECT_EQ(fake.log.Count("fgets"), 1u);
@@ -191,19 +156,26 @@ TEST_F(ScriptTest, EmptyFileGivesZero) {
   ExpectNothingLeft();
 }
 
-TEST_F(ScriptTest, ReadErrorEndsTheScriptWithTheFailureCodeAndKeepsTheEntriesBefore) {
+TEST_F(ScriptTest, FileThatCannotBeOpenedOrReadFailsUnlessItDoesNotExist) {
   const std::string kTwo =
       "\"S\\A\" \"N\" \"V\"\n\"S\\B\" \"M\" \"" + std::string(3000, 'w') + "\"\n";
   struct Row {
     const char* what;
-    std::string content;
-    int failedRead;  // the fgets call (from 0) that fails
-    Entries set;     // the entries applied before the error
+    std::uint32_t openError;  // 0: opened
+    int failedRead;           // the fgets call (from 0) that fails; -1: none
+    std::string content;      // empty: the name is a folder
+    bool fails;               // with the mode's failure code; else 0
+    Entries applied;          // the entries applied before the failure
   };
   const Row rows[] = {
-      {"first read", kExample, 0, {}},
-      {"third line", kExample, 2, {"SOFTWARE\\Example\\Tool|InstallDir"}},
-      {"inside a long line", kTwo, 2, {"S\\A|N"}},  // what arrived of that line is not applied
+      {"no such file", platform::kErrorFileNotFound, -1, kExample, false, {}},
+      {"no such folder", platform::kErrorPathNotFound, -1, kExample, false, {}},
+      {"held open without sharing", 32, -1, kExample, true, {}},  // ERROR_SHARING_VIOLATION
+      {"access denied", platform::kErrorAccessDenied, -1, kExample, true, {}},
+      {"a folder", 0, -1, "", true, {}},
+      {"first read", 0, 0, kExample, true, {}},
+      {"third line", 0, 2, kExample, true, {"SOFTWARE\\Example\\Tool|InstallDir"}},
+      {"inside a long line", 0, 2, kTwo, true, {"S\\A|N"}},  // what arrived of it is not applied
   };
   for (const Row& row : rows) {
     for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
@@ -214,15 +186,20 @@ TEST_F(ScriptTest, ReadErrorEndsTheScriptWithTheFailureCodeAndKeepsTheEntriesBef
           if (!setting) fresh.registry.PutString(key, name, "x");
         }
       }
-      fresh.files.AddFile("f", row.content);
-      fresh.log.Fail("fgets", fakes::kDefaultFault, row.failedRead);
+      if (row.content.empty()) {
+        fresh.files.AddDirectoryEntry("f", fakes::kFileAttributeDirectory);
+      } else {
+        fresh.files.AddFile("f", row.content);
+      }
+      if (row.openError != 0) fresh.log.Fail("fopen", row.openError);
+      if (row.failedRead >= 0) fresh.log.Fail("fgets", fakes::kDefaultFault, row.failedRead);
       EXPECT_EQ(setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
                         : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f"),
-                setting ? 5 : 6)
+                row.fails ? (setting ? 5 : 6) : 0)
           << row.what;
-      EXPECT_EQ(fresh.log.Count(setting ? "RegSetValueExA" : "RegDeleteValueA"), row.set.size())
+      EXPECT_EQ(fresh.log.Count(setting ? "RegSetValueExA" : "RegDeleteValueA"), row.applied.size())
           << row.what;
-      for (const std::string& entry : row.set) {
+      for (const std::string& entry : row.applied) {
         const std::string key = entry.substr(0, entry.find('|'));
         const std::string name = entry.substr(entry.find('|') + 1);
         EXPECT_EQ(fresh.registry.Value(key, name).has_value(), setting) << row.what;

@@ -27,6 +27,9 @@ class SingleByteCodePage final : public platform::CodePage {
                                       std::size_t) const override {
     return {};
   }
+  bool EqualIgnoringCase(const wchar_t*, const wchar_t*, std::size_t) const override {
+    return false;
+  }
 };
 
 // Hardware and compatible identifiers as Windows reports them for common devices.

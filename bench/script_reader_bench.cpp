@@ -34,6 +34,9 @@ class SingleByteCodePage final : public platform::CodePage {
                                       std::size_t) const override {
     return {};
   }
+  bool EqualIgnoringCase(const wchar_t*, const wchar_t*, std::size_t) const override {
+    return false;
+  }
 };
 
 // Every call succeeds at once; handles are dummies.

@@ -14,7 +14,26 @@ CommandResult RefuseCommandText(platform::Console& console, const ProgramDefinit
   return ExitWith(kExitFailure);
 }
 
+// The longest path the system gives, and its NUL.
+constexpr std::uint32_t kLongestPath = 32768;
+
 }  // namespace
+
+bool IgnoresMessage(const ShellState& state, std::uint32_t message) {
+  if (!state.commandRunning) return false;
+  switch (message) {
+    case platform::kCommandMessage:
+    case platform::kSystemCommandMessage:
+    case platform::kContextMenuMessage:
+    case platform::kFrameLeftButtonDown:
+    case platform::kFrameLeftButtonDoubleClick:
+    case platform::kFrameRightButtonDown:
+    case platform::kFrameRightButtonUp:
+      return true;
+    default:
+      return false;
+  }
+}
 
 void RegisterMainWindowClass(platform::WindowSystem& windows, platform::WindowProcedure procedure,
                              platform::InstanceHandle instance, const char* className) {
@@ -71,8 +90,12 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
   platform.windows.LoadAcceleratorsA(instance, IDR_ACCELERATORS);
 
   switch (split.status) {
-    case SplitStatus::Complete:
-      return program.runCommand(platform, table, split.count);
+    case SplitStatus::Complete: {
+      state.commandRunning = true;
+      const CommandResult result = program.runCommand(platform, table, split.count);
+      state.commandRunning = false;
+      return result;
+    }
     case SplitStatus::TooManyEntries:
       program.writeUsage(platform.console);
       return ExitWith(kExitFailure);
@@ -85,7 +108,13 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
 CommandResult RunProgram(const platform::Platform& platform, ShellState& state,
                          platform::InstanceHandle instance, const wchar_t* commandLine,
                          int showState, const ProgramDefinition& program) {
-  const wchar_t* text = SkipProgramName(commandLine);
+  // The program's own path, or nothing when it cannot be read whole: a part of it could match a
+  // longer name wrongly.
+  wchar_t ownPath[kLongestPath];
+  std::uint32_t ownLength = platform.processes.GetModuleFileNameW(ownPath, kLongestPath);
+  if (ownLength >= kLongestPath) ownLength = 0;
+  ownPath[ownLength] = L'\0';
+  const wchar_t* text = SkipProgramName(platform.codePage, commandLine, ownPath);
   const std::size_t length = std::wcslen(text);
   if (length == 0) return RunStartupSequence(platform, state, instance, "", showState, program);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "common/command_line.h"
 #include "common/command_result.h"
 #include "platform/platform.h"
@@ -30,7 +32,16 @@ struct ShellState {
   platform::InstanceHandle instance = nullptr;
   char title[kShellBufferSize] = {};
   char className[kShellBufferSize] = {};
+  // From just before the program's command until it has ended.
+  bool commandRunning = false;
 };
+
+// Whether the main window answers `message` with 0 and does nothing else. While a command runs,
+// a menu command, a system command, the context menu or a mouse button on the frame could only
+// come from another program (a child, a broadcast, anything on the same desktop), and each would
+// start the About box, menu tracking, moving or sizing: a modal loop inside the wait for a child,
+// which would outlive the child. Outside a command, none is.
+bool IgnoresMessage(const ShellState& state, std::uint32_t message);
 
 // Registers the main window class: redraw styles, the window procedure, the program's icons 107
 // and 108, the arrow cursor, the window colour, menu 109 and the class name. The outcome is not
@@ -55,11 +66,12 @@ CommandResult RunStartupSequence(const platform::Platform& platform, ShellState&
                                  int showState, const ProgramDefinition& program);
 
 // The whole run from the process's command line as the system keeps it (wide): the program name
-// and the blanks and tabs after it are skipped (SkipProgramName), the rest is converted to the
-// ANSI code page and the start-up sequence runs on those bytes. The program name is never
-// converted. A text that has no exact form in the code page (a character that would become a
-// look-alike or "?") is refused before anything else is done: the program's refusal text is
-// written and the code is 1; so is a text that cannot be converted for want of memory (no text).
+// and the blanks and tabs after it are skipped (SkipProgramName, which knows the program's own
+// path when it can be read whole), the rest is converted to the ANSI code page and the start-up
+// sequence runs on those bytes. The program name is never converted. A text that has no exact form
+// in the code page (a character that would become a look-alike or "?") is refused before anything
+// else is done: the program's refusal text is written and the code is 1; so is a text that cannot
+// be converted for want of memory (no text).
 CommandResult RunProgram(const platform::Platform& platform, ShellState& state,
                          platform::InstanceHandle instance, const wchar_t* commandLine,
                          int showState, const ProgramDefinition& program);

@@ -21,8 +21,9 @@ platform::HeapBlock CopyToHeap(platform::Memory& memory, const char* text) {
 // Waits until `process` has ended, answering meanwhile every message that reaches the thread: a
 // child that sends to the main window without a time-out (a broadcast, a DDE conversation, an
 // installer's custom action) waits for the answer, and without it the two would wait for each
-// other for ever. A quit message is dropped. A wait that fails ends the wait, as if the child
-// had ended; it is never retried, so it cannot spin.
+// other for ever. The main window meanwhile carries out no menu command (IgnoresMessage), so no
+// answer enters a modal loop that would outlive the child. A quit message is dropped. A wait that
+// fails ends the wait, as if the child had ended; it is never retried, so it cannot spin.
 void AwaitAnsweringMessages(platform::WindowSystem& windows, platform::ObjectHandle process) {
   for (;;) {
     // The wait wakes only for input that the thread has not seen: empty the queue first.

@@ -1,6 +1,7 @@
 #include "common/command_line.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "common/multibyte.h"
 
@@ -23,16 +24,66 @@ char* MakeEntry(platform::Memory& memory, char prefix, const char* begin, const 
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
+// Whether `text` holds at least `length` characters before its NUL.
+bool HoldsAtLeast(const wchar_t* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] == L'\0') return false;
+  }
+  return true;
+}
+
+// Whether `text` begins with `prefix`, without regard to case.
+bool BeginsWith(const platform::CodePage& codePage, const wchar_t* text, const wchar_t* prefix) {
+  const std::size_t length = std::wcslen(prefix);
+  return HoldsAtLeast(text, length) && codePage.EqualIgnoringCase(text, prefix, length);
+}
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// A path read without its long-path prefix.
+struct PlainPath {
+  bool onServer;        // "\\server\share\..." or "\\?\UNC\server\share\..."
+  const wchar_t* rest;  // what follows the prefix: "C:\..." or "server\share\..."
+};
+
+PlainPath WithoutLongPathPrefix(const platform::CodePage& codePage, const wchar_t* path) {
+  if (BeginsWith(codePage, path, L"\\\\?\\UNC\\")) return {true, path + 8};
+  if (BeginsWith(codePage, path, L"\\\\?\\") && IsAsciiLetter(path[4]) && path[5] == L':') {
+    return {false, path + 4};
+  }
+  if (BeginsWith(codePage, path, L"\\\\")) return {true, path + 2};
+  return {false, path};
+}
+
+// Where the program's own path ends when the command line begins with it, unquoted, and a blank,
+// a tab or the end follows; null otherwise.
+const wchar_t* AfterOwnPath(const platform::CodePage& codePage, const wchar_t* commandLine,
+                            const wchar_t* ownPath) {
+  const PlainPath own = WithoutLongPathPrefix(codePage, ownPath);
+  const PlainPath line = WithoutLongPathPrefix(codePage, commandLine);
+  const std::size_t length = std::wcslen(own.rest);
+  if (length == 0 || own.onServer != line.onServer || !HoldsAtLeast(line.rest, length) ||
+      !codePage.EqualIgnoringCase(line.rest, own.rest, length)) {
+    return nullptr;
+  }
+  const wchar_t* end = line.rest + length;
+  return (*end == L'\0' || *end == L' ' || *end == L'\t') ? end : nullptr;
+}
+
 }  // namespace
 
-const wchar_t* SkipProgramName(const wchar_t* commandLine) {
-  const wchar_t* p = commandLine;
-  if (*p == L'"') {
-    ++p;
-    while (*p != L'\0' && *p != L'"') ++p;
-    if (*p == L'"') ++p;
-  } else {
-    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
+const wchar_t* SkipProgramName(const platform::CodePage& codePage, const wchar_t* commandLine,
+                               const wchar_t* ownPath) {
+  const wchar_t* p = AfterOwnPath(codePage, commandLine, ownPath);
+  if (p == nullptr) {
+    p = commandLine;
+    if (*p == L'"') {
+      ++p;
+      while (*p != L'\0' && *p != L'"') ++p;
+      if (*p == L'"') ++p;
+    } else {
+      while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
+    }
   }
   while (*p == L' ' || *p == L'\t') ++p;
   return p;

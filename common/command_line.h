@@ -24,11 +24,20 @@ struct SplitResult {
 };
 
 // The command-line text within the process's whole command line as the system keeps it (wide):
-// what follows the program name and the blanks and tabs after it. A name that starts with a
-// double quote runs through the closing quote (to the end when there is none); any other name
-// runs up to the first blank or tab. Only U+0022, U+0020 and U+0009 count: look-alikes of them
-// (fullwidth forms, other spaces) belong to the name.
-const wchar_t* SkipProgramName(const wchar_t* commandLine);
+// what follows the program name and the blanks and tabs after it.
+//
+// When the line begins with `ownPath`, the program's own full path, unquoted, and a blank, a tab
+// or the end follows it, that whole path is the name, blanks and all: a caller that names the
+// program without quotation marks around a folder such as "x -delete" still runs only its own
+// command. The path matches without regard to case (by the system's case table for names, from
+// `codePage`) and with or without its long-path prefix: "\\?\C:\x" is "C:\x", and
+// "\\?\UNC\server\x" is "\\server\x". An empty `ownPath` never matches.
+//
+// Otherwise a name that starts with a double quote runs through the closing quote (to the end
+// when there is none); any other name runs up to the first blank or tab. Only U+0022, U+0020 and
+// U+0009 count: look-alikes of them (fullwidth forms, other spaces) belong to the name.
+const wchar_t* SkipProgramName(const platform::CodePage& codePage, const wchar_t* commandLine,
+                               const wchar_t* ownPath);
 
 // Cuts the command-line text at `delimiter` (where `place` lets it cut) into the argument table:
 // trimmed, non-empty entries in the order of the text. With `rePrefix`, the delimiter is put

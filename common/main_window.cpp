@@ -4,7 +4,15 @@
 
 namespace common {
 
+ShellState& ProcessShell() {
+  static ShellState shell;
+  return shell;
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Sent messages reach this procedure inside the wait's PeekMessage, posted ones through its
+  // DispatchMessage: the answer is given here, for both.
+  if (IgnoresMessage(ProcessShell(), message)) return 0;
   const HINSTANCE module = GetModuleHandleA(nullptr);
   char hello[100];
   LoadStringA(module, IDS_HELLO, hello, sizeof hello);

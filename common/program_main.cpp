@@ -30,7 +30,7 @@ void RestrictDllSearchToSystemDirectory() {
 
 int ProgramMain(HINSTANCE instance, int showState, const ProgramDefinition& program) {
   RestrictDllSearchToSystemDirectory();
-  static ShellState shell;
+  ShellState& shell = ProcessShell();
   shell.windowProcedure = reinterpret_cast<platform::WindowProcedure>(MainWindowProc);
   const platform::Platform& system = platform::win32::Win32Platform();
   const wchar_t* commandLine = GetCommandLineW();

@@ -11,7 +11,7 @@ struct AnsiConversion {
                           // no default character, no invalid sequence
 };
 
-// The system's ANSI code page as far as the programs need it.
+// The system's ANSI code page, and its case table for names, as far as the programs need them.
 class CodePage {
  public:
   virtual ~CodePage() = default;
@@ -24,6 +24,11 @@ class CodePage {
   // counted; otherwise at most `size` bytes are written to `buffer`, with no NUL added.
   virtual AnsiConversion WideToAnsi(const wchar_t* text, std::size_t length, char* buffer,
                                     std::size_t size) const = 0;
+  // Whether the first `length` characters of `a` and of `b` are the same without regard to
+  // case, by the system's own case table, the one its file systems compare names with
+  // (CompareStringOrdinal, ignoring case): no locale, no normalisation. Both texts hold at least
+  // `length` characters.
+  virtual bool EqualIgnoringCase(const wchar_t* a, const wchar_t* b, std::size_t length) const = 0;
 };
 
 }  // namespace platform

@@ -58,6 +58,10 @@ class Processes {
   // GetSystemDirectoryA(buffer, size): the length written, or the size needed when it does not
   // fit, or 0 on failure.
   virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
+  // GetModuleFileNameW(the program's own module, buffer, size): the full path of the program
+  // file, as the process was started with it; the length written without the NUL, or `size`
+  // when the path did not fit (the buffer then holds part of it), or 0 on failure.
+  virtual std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) = 0;
 };
 
 // A kernel object handle, closed at the end of its scope.

@@ -26,6 +26,14 @@ constexpr unsigned kArrowCursor = 32512;                    // IDC_ARROW
 constexpr int kShowHide = 0;                                // SW_HIDE
 constexpr std::uint32_t kRemoveMessage = 0x0001;            // PM_REMOVE
 constexpr std::uint32_t kQuitMessage = 0x0012;              // WM_QUIT
+// The messages that start menu commands, menus and the frame's modal loops.
+constexpr std::uint32_t kContextMenuMessage = 0x007B;          // WM_CONTEXTMENU
+constexpr std::uint32_t kFrameLeftButtonDown = 0x00A1;         // WM_NCLBUTTONDOWN
+constexpr std::uint32_t kFrameLeftButtonDoubleClick = 0x00A3;  // WM_NCLBUTTONDBLCLK
+constexpr std::uint32_t kFrameRightButtonDown = 0x00A4;        // WM_NCRBUTTONDOWN
+constexpr std::uint32_t kFrameRightButtonUp = 0x00A5;          // WM_NCRBUTTONUP
+constexpr std::uint32_t kCommandMessage = 0x0111;              // WM_COMMAND
+constexpr std::uint32_t kSystemCommandMessage = 0x0112;        // WM_SYSCOMMAND
 // QS_ALLINPUT as every Windows since 7 knows it (later headers add bits that Windows 7 refuses).
 constexpr std::uint32_t kAllInput = 0x04FF;
 constexpr std::uint32_t kWaitObject0 = 0x00000000u;  // WAIT_OBJECT_0

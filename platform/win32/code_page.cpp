@@ -31,6 +31,12 @@ class AnsiCodePage final : public CodePage {
     result.exact = usedDefault == FALSE;
     return result;
   }
+
+  bool EqualIgnoringCase(const wchar_t* a, const wchar_t* b, std::size_t length) const override {
+    if (length > 0x7FFFFFFF) return false;
+    const int count = static_cast<int>(length);
+    return ::CompareStringOrdinal(a, count, b, count, TRUE) == CSTR_EQUAL;
+  }
 };
 
 }  // namespace

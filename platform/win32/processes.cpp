@@ -37,6 +37,9 @@ class Kernel32Processes final : public Processes {
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
     return ::GetSystemDirectoryA(buffer, size);
   }
+  std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override {
+    return ::GetModuleFileNameW(nullptr, buffer, size);
+  }
 };
 
 }  // namespace

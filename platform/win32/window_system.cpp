@@ -17,6 +17,12 @@ static_assert(offsetof(WindowMessage, x) == offsetof(MSG, pt), "layout");
 static_assert((QS_ALLINPUT & kAllInput) == kAllInput, "kAllInput is part of QS_ALLINPUT");
 static_assert(PM_REMOVE == kRemoveMessage && WM_QUIT == kQuitMessage, "message constants");
 static_assert(WAIT_OBJECT_0 == kWaitObject0 && WAIT_FAILED == kWaitFailed, "wait answers");
+static_assert(WM_CONTEXTMENU == kContextMenuMessage && WM_NCLBUTTONDOWN == kFrameLeftButtonDown &&
+                  WM_NCLBUTTONDBLCLK == kFrameLeftButtonDoubleClick &&
+                  WM_NCRBUTTONDOWN == kFrameRightButtonDown &&
+                  WM_NCRBUTTONUP == kFrameRightButtonUp && WM_COMMAND == kCommandMessage &&
+                  WM_SYSCOMMAND == kSystemCommandMessage,
+              "messages held while a command runs");
 
 HINSTANCE ToInstance(InstanceHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
 HWND ToWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }

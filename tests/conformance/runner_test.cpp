@@ -158,4 +158,72 @@ CONFORMANCE_TEST(ChildSendingToTheWindowDoesNotHangSetup) {
                                "msiexec.exe");
 }
 
+// An environment variable for the life of the object; the programs and their children inherit it.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const char* name, const std::string& value) : name_(name) {
+    SetEnvironmentVariableA(name_, value.c_str());
+  }
+  ~ScopedEnvironmentVariable() { SetEnvironmentVariableA(name_, nullptr); }
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+ private:
+  const char* name_;
+};
+
+// Seconds from the last write of `path` until now.
+double SecondsSinceWritten(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) return 1e9;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7;
+}
+
+// A menu command or a system command that reaches the window while the program waits for its
+// child, posted or sent: the About box and menu tracking are modal loops that would outlive the
+// child. The window answers it with nothing, and the program ends as soon as the child has ended.
+CONFORMANCE_TEST(ChildSendingToTheWindowAMenuCommandDoesNotStallTheWait) {
+  RequireStandInSystemPrograms();
+  struct Row {
+    bool setup;
+    const char* delivery;  // WINDOW_SENDER_MESSAGE
+    const char* marker;
+  };
+  for (const Row& row : {
+           Row{false, "post 273 104", "posted"},      // WM_COMMAND, About
+           Row{false, "send 273 104", "answered"},    //
+           Row{false, "post 274 61696", "posted"},    // WM_SYSCOMMAND, SC_KEYMENU
+           Row{false, "send 274 61696", "answered"},  //
+           Row{true, "post 273 104", "posted"},       //
+           Row{true, "send 273 104", "answered"},     //
+           Row{true, "post 274 61696", "posted"},     //
+           Row{true, "send 274 61696", "answered"},   //
+       }) {
+    conformance::TempDir dir;
+    ScopedEnvironmentVariable message("WINDOW_SENDER_MESSAGE", row.delivery);
+    ScopedStandInSystemProgram standIn(row.setup ? "msiexec.exe" : "reg.exe");
+    REQUIRE(standIn.placed());
+    conformance::RunOptions options;
+    options.current_dir = dir.path();
+    options.timeout_ms = 20000;
+    const RunResult result =
+        row.setup ? Run(conformance::SetupExe(), "-i Product.msi", options)
+                  : Run(conformance::MordeltExe(), "-importreg*import*settings.reg", options);
+    const std::string what = std::string(row.setup ? "setup " : "Mordelt ") + row.delivery;
+    CHECK_EQ(what + (result.timed_out ? ": timed out" : ""), what);
+    CHECK_EQ(result.exit_code, 0u);
+    CHECK_EQ(result.output, "");
+    std::string marker;
+    CHECK(ReadFileBytes(dir.File("window-sender.txt"), &marker));
+    CHECK_EQ(what + ": " + marker, what + ": " + row.marker);
+    // Ended within a few seconds of the child.
+    CHECK(SecondsSinceWritten(dir.File("window-sender.txt")) < 5);
+  }
+}
+
 }  // namespace

@@ -118,6 +118,48 @@ CONFORMANCE_TEST(UnicodeProgramFolderCannotForgeTheCommand) {
   }
 }
 
+// A caller that names the program explicitly and forgets the quotation marks around its path:
+// the folder names hold blanks and options, and the command line spells the path in other
+// capitals. The whole path is the program's name, and only the caller's command runs.
+CONFORMANCE_TEST(UnicodeProgramPathUnquotedWithBlanks) {
+  const std::string key = std::string(kTestKey) + "\\K";
+  {
+    conformance::ScopedTestKey scopedKey;
+    REQUIRE(conformance::SetStringValue(key, "N", "old"));
+    TempDir dir;
+    WideFolders folders(dir.path(), {L"\u00E9x -delete"});
+    REQUIRE(folders.complete(1));
+    const std::wstring exe = folders.CopyIn(conformance::MordeltExe(), L"Mordelt.exe");
+    REQUIRE(!exe.empty());
+    const std::wstring spelled = Widen(dir.path()) + L"\\\u00C9x -delete\\MORDELT.EXE";
+    const RunResult result =
+        conformance::RunRawWide(exe, spelled + L" -add*" + Widen(key) + L"*N*V");
+    CHECK_EQ(result.exit_code, 0u);
+    CHECK_EQ(result.output, "");
+    std::string data;
+    DWORD type = 0;
+    CHECK(conformance::ReadValue(key, "N", &type, &data));
+    CHECK_EQ(data, "V");
+  }
+  {
+    conformance::ScopedProductRemoval removal;
+    TempDir dir;
+    REQUIRE(CopyFileA(conformance::PackageSource().c_str(), dir.File("Product.msi").c_str(),
+                      FALSE) != 0);
+    WideFolders folders(dir.path(), {L"x -i evil.msi -l evil.log"});
+    REQUIRE(folders.complete(1));
+    const std::wstring exe = folders.CopyIn(conformance::SetupExe(), L"setup.exe");
+    REQUIRE(!exe.empty());
+    conformance::RunOptions options;
+    options.current_dir = dir.path();
+    // Quietly installs the package of the current directory.
+    const RunResult result = conformance::RunRawWide(exe, exe + L"\t-s", options);
+    CHECK_EQ(result.exit_code, 0u);
+    CHECK_EQ(result.output, "");
+    CHECK(FileExists(conformance::InstalledFile()));
+  }
+}
+
 // Look-alikes and letters outside the code page in the command text itself: the text is
 // refused; nothing is written to the registry or started.
 CONFORMANCE_TEST(UnicodeCommandTextOutsideTheCodePageIsRefused) {

@@ -2,6 +2,7 @@
 
 #include <bitset>
 #include <set>
+#include <string>
 
 #include "platform/code_page.h"
 
@@ -11,8 +12,11 @@ namespace fakes {
 // whose trail bytes include 0x40-0x7E ("\\" 0x5C, "/" 0x2F is not one, "*" 0x2A is not one).
 //
 // WideToAnsi holds the characters U+0000 to U+00FF as the bytes of the same value (ASCII and
-// Latin-1), except those marked with CannotHold; any other character is written as "?" and makes
-// the conversion inexact. Recorded nowhere; counts its calls.
+// Latin-1), except those marked with CannotHold, and U+3042 as the two bytes 0x82 0xA0 (as Shift
+// JIS does); any other character is written as "?" and makes the conversion inexact.
+// EqualIgnoringCase takes the ASCII and Latin-1 capitals (U+00C0 to U+00DE but U+00D7) for their
+// small letters. Recorded nowhere; counts its conversions and the comparisons asked over a text's
+// end.
 class FakeCodePage final : public platform::CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char byte) const override { return lead_[byte]; }
@@ -28,22 +32,50 @@ class FakeCodePage final : public platform::CodePage {
                                       std::size_t size) const override {
     ++conversions;
     platform::AnsiConversion result;
-    if (length == 0 || (size != 0 && size < length)) return result;
-    result.exact = true;
+    std::string bytes;
+    bool exact = true;
     for (std::size_t i = 0; i < length; ++i) {
+      if (text[i] == kDoubleByteCharacter) {
+        bytes += "\x82\xA0";
+        continue;
+      }
       const bool held = text[i] >= 0 && text[i] <= 0xFF && unheld_.count(text[i]) == 0;
-      if (!held) result.exact = false;
-      if (size != 0) buffer[i] = held ? static_cast<char>(text[i]) : '?';
+      if (!held) exact = false;
+      bytes += held ? static_cast<char>(text[i]) : '?';
     }
-    result.bytes = length;
+    if (length == 0 || (size != 0 && size < bytes.size())) return result;
+    if (size != 0) bytes.copy(buffer, bytes.size());
+    result.exact = exact;
+    result.bytes = bytes.size();
     return result;
+  }
+
+  bool EqualIgnoringCase(const wchar_t* a, const wchar_t* b, std::size_t length) const override {
+    // The system would read past the end of a shorter text.
+    for (std::size_t i = 0; i < length; ++i) {
+      if (a[i] == L'\0' || b[i] == L'\0') {
+        ++comparedPastTheEnd;
+        return false;
+      }
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+      if (Small(a[i]) != Small(b[i])) return false;
+    }
+    return true;
   }
   // A character below U+0100 that the code page cannot hold from now on.
   void CannotHold(wchar_t character) { unheld_.insert(character); }
 
   mutable int conversions = 0;
+  mutable int comparedPastTheEnd = 0;  // comparisons asked over a text's end
+  static constexpr wchar_t kDoubleByteCharacter = L'\u3042';
 
  private:
+  static wchar_t Small(wchar_t c) {
+    const bool capital = (c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+    return capital ? static_cast<wchar_t>(c + 0x20) : c;
+  }
+
   std::bitset<256> lead_;
   std::set<wchar_t> unheld_;
 };

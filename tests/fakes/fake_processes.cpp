@@ -74,4 +74,21 @@ std::uint32_t FakeProcesses::GetSystemDirectoryA(char* buffer, std::uint32_t siz
   return length;
 }
 
+std::uint32_t FakeProcesses::GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) {
+  const auto fault = log_.Record("GetModuleFileNameW", std::to_string(size));
+  if (fault) {
+    lastError = FaultOr(*fault, platform::kErrorNotEnoughMemory);
+    return 0;
+  }
+  if (modulePath.size() < size) {
+    buffer[modulePath.copy(buffer, modulePath.size())] = L'\0';
+    return static_cast<std::uint32_t>(modulePath.size());
+  }
+  // Too long: the part that fits with a NUL, and the buffer's size.
+  lastError = platform::kErrorInsufficientBuffer;
+  if (size == 0) return 0;
+  buffer[modulePath.copy(buffer, size - 1)] = L'\0';
+  return size;
+}
+
 }  // namespace fakes

@@ -27,7 +27,8 @@ struct ProcessCreation {
 // child that has already ended with `childExitCode`: it hands out a process and a thread handle
 // that stay open until closed. A planned fault refuses the creation (FALSE, no handles, the
 // planned error as last error; ERROR_FILE_NOT_FOUND by default). GetSystemDirectoryA answers
-// with `systemDirectory` by the system's rules, or 0 when it fails.
+// with `systemDirectory` by the system's rules, or 0 when it fails. GetModuleFileNameW answers
+// with `modulePath` as Windows does: cut to the buffer's size with its NUL when it is too long.
 class FakeProcesses final : public platform::Processes {
  public:
   explicit FakeProcesses(CallLog& log) : log_(log) {}
@@ -37,6 +38,7 @@ class FakeProcesses final : public platform::Processes {
                       platform::ProcessInformation* information) override;
   bool CloseHandle(platform::ObjectHandle object) override;
   std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
+  std::uint32_t GetModuleFileNameW(wchar_t* buffer, std::uint32_t size) override;
 
   // Process and thread handles handed out and not closed yet.
   int OpenHandles() const { return static_cast<int>(processes_.size() + threads_.size()); }
@@ -48,6 +50,7 @@ class FakeProcesses final : public platform::Processes {
   // Configuration.
   std::uint32_t childExitCode = 0;
   std::string systemDirectory = "C:\\windows\\system32";
+  std::wstring modulePath = L"C:\\Program Files\\Tools\\M.exe";
   // When set, CreateProcessA answers this whatever it did (to show that callers look at the
   // process handle, not at the answer).
   std::optional<bool> forcedAnswer;

@@ -151,7 +151,9 @@ TEST(SkipProgramNameTest, TheTextAfterTheNameAndItsBlanks) {
   struct Row {
     const wchar_t* commandLine;
     const wchar_t* text;
+    const wchar_t* ownPath = L"";  // the program's own full path; empty: not known
   };
+  const wchar_t* const own = L"C:\\x -delete\\Mordelt.exe";
   const Row rows[] = {
       {L"\"C:\\Program Files\\Mordelt.exe\" \t -add*K", L"-add*K"},
       {L"\"C:\\a b\\Mordelt.exe\"-int", L"-int"},
@@ -166,10 +168,32 @@ TEST(SkipProgramNameTest, TheTextAfterTheNameAndItsBlanks) {
       // Look-alikes of a quote, a blank or a tab neither close nor end the name.
       {L"\"C:\\a\uFF02 -add\uFF0AK\uFF0AN\uFF0A\\Mordelt.exe\" -int", L"-int"},
       {L"C:\\\u3000\u00A0\\Mordelt.exe -int", L"-int"},
+      // An unclosed quote ends with the text; nothing past its end is read.
+      {L"\"C:\\a b\\M.exe\0-add*K", L""},
+      // Only a blank or a tab ends the name, and only blanks and tabs are skipped after it.
+      {L"M.exe\v \r-add*K", L"\r-add*K"},
+      // The program's own path, unquoted: the whole of it is the name.
+      {L"C:\\x -delete\\Mordelt.exe -add*K*N*V", L"-add*K*N*V", own},
+      {L"c:\\X -DELETE\\mordelt.EXE\t-add*K", L"-add*K", own},
+      {L"C:\\x -delete\\Mordelt.exe", L"", own},
+      {L"C:\\\u00C9x y\\M.exe -int", L"-int", L"C:\\\u00E9x y\\M.exe"},
+      {L"\\\\?\\C:\\x y\\M.exe -int", L"-int", L"C:\\x y\\M.exe"},
+      {L"C:\\x y\\M.exe -int", L"-int", L"\\\\?\\C:\\x y\\M.exe"},
+      {L"\\\\srv\\x y\\M.exe -int", L"-int", L"\\\\?\\unc\\srv\\x y\\M.exe"},
+      // Anything else is no match: the old rule holds.
+      {L"C:\\x -delete\\Mordelt.exe.bak -int", L"-delete\\Mordelt.exe.bak -int", own},
+      {L"C:\\x -delete\\Mordelx.exe -int", L"-delete\\Mordelx.exe -int", own},
+      {L"C:\\x -delete\\Mordelt", L"-delete\\Mordelt", own},
+      {L"srv\\x y\\M.exe -int", L"y\\M.exe -int", L"\\\\srv\\x y\\M.exe"},
+      {L"\\\\?\\srv\\x y\\M.exe -int", L"y\\M.exe -int", L"\\\\?\\UNC\\srv\\x y\\M.exe"},
+      {L"Volume{1}\\y z\\M.exe -int", L"z\\M.exe -int", L"\\\\?\\Volume{1}\\y z\\M.exe"},
   };
+  fakes::FakeCodePage codePage;
   for (const Row& row : rows) {
-    EXPECT_STREQ(common::SkipProgramName(row.commandLine), row.text) << row.commandLine;
+    EXPECT_STREQ(common::SkipProgramName(codePage, row.commandLine, row.ownPath), row.text)
+        << row.commandLine;
   }
+  EXPECT_EQ(codePage.comparedPastTheEnd, 0);
 }
 
 TEST_F(SplitCommandLineTest, MemoryFailureStopsWithTheEntriesBefore) {

@@ -1,16 +1,23 @@
 // A stand-in for a system program (reg.exe, msiexec.exe) that sends to its parent's window as a
 // broadcast, a DDE conversation or a custom action would: it finds the top-level window of the
 // class of Mordelt or setup ("TAVRIX" or "SETUP") that belongs to the process that started it,
-// sends it WM_NULL without a time-out, and ends. The send returns only once the window's
-// thread has answered, so the parent must take messages while it waits for this program.
+// hands it one message, and ends.
+//
+// The message comes from the environment variable WINDOW_SENDER_MESSAGE, "post MESSAGE WPARAM"
+// or "send MESSAGE WPARAM" in decimal (lParam 0). A posted message is left a second to be taken
+// before this program ends; a sent one waits up to two seconds for the answer. Without the
+// variable it sends WM_NULL without a time-out, which returns only once the window's thread has
+// answered, so the parent must take messages while it waits for this program.
 //
 // It leaves a marker, window-sender.txt, in its current directory (the caller's): "answered"
-// when the send returned and the window still exists, "no window" when none was found, "gone"
-// when the window went away instead of answering. Its command line is not looked at.
+// when the send returned and the window still exists, "posted" when the post succeeded, "not
+// answered" when the send timed out, "no window" when none was found, "gone" when the window
+// went away instead of answering. Its command line is not looked at.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -54,6 +61,27 @@ void LeaveMarker(const char* text) {
   CloseHandle(marker);
 }
 
+// What WINDOW_SENDER_MESSAGE asks for.
+struct Delivery {
+  bool post = false;
+  bool timed = false;  // a send with a time-out
+  UINT message = WM_NULL;
+  WPARAM wParam = 0;
+};
+
+Delivery ReadDelivery() {
+  Delivery delivery;
+  char text[64] = {};
+  const DWORD length = GetEnvironmentVariableA("WINDOW_SENDER_MESSAGE", text, sizeof text);
+  if (length == 0 || length >= sizeof text) return delivery;
+  char* rest = nullptr;
+  delivery.post = std::strncmp(text, "post ", 5) == 0;
+  delivery.timed = !delivery.post;
+  delivery.message = static_cast<UINT>(std::strtoul(text + 5, &rest, 10));
+  delivery.wParam = static_cast<WPARAM>(std::strtoul(rest, nullptr, 10));
+  return delivery;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -64,7 +92,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     LeaveMarker("no window");
     return 3;
   }
-  SendMessageA(search.found, WM_NULL, 0, 0);
+  const Delivery delivery = ReadDelivery();
+  if (delivery.post) {
+    const BOOL posted = PostMessageA(search.found, delivery.message, delivery.wParam, 0);
+    Sleep(1000);
+    LeaveMarker(posted ? "posted" : "not posted");
+    return 0;
+  }
+  if (delivery.timed) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(search.found, delivery.message, delivery.wParam, 0, SMTO_NORMAL, 2000,
+                            &answer) == 0) {
+      LeaveMarker("not answered");
+      return 0;
+    }
+  } else {
+    SendMessageA(search.found, WM_NULL, 0, 0);
+  }
   LeaveMarker(IsWindow(search.found) ? "answered" : "gone");
   return 0;
 }

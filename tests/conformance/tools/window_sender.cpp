@@ -61,27 +61,6 @@ void LeaveMarker(const char* text) {
   CloseHandle(marker);
 }
 
-// What WINDOW_SENDER_MESSAGE asks for.
-struct Delivery {
-  bool post = false;
-  bool timed = false;  // a send with a time-out
-  UINT message = WM_NULL;
-  WPARAM wParam = 0;
-};
-
-Delivery ReadDelivery() {
-  Delivery delivery;
-  char text[64] = {};
-  const DWORD length = GetEnvironmentVariableA("WINDOW_SENDER_MESSAGE", text, sizeof text);
-  if (length == 0 || length >= sizeof text) return delivery;
-  char* rest = nullptr;
-  delivery.post = std::strncmp(text, "post ", 5) == 0;
-  delivery.timed = !delivery.post;
-  delivery.message = static_cast<UINT>(std::strtoul(text + 5, &rest, 10));
-  delivery.wParam = static_cast<WPARAM>(std::strtoul(rest, nullptr, 10));
-  return delivery;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -92,23 +71,27 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     LeaveMarker("no window");
     return 3;
   }
-  const Delivery delivery = ReadDelivery();
-  if (delivery.post) {
-    const BOOL posted = PostMessageA(search.found, delivery.message, delivery.wParam, 0);
+  char asked[64] = {};
+  const DWORD length = GetEnvironmentVariableA("WINDOW_SENDER_MESSAGE", asked, sizeof asked);
+  if (length == 0 || length >= sizeof asked) {
+    SendMessageA(search.found, WM_NULL, 0, 0);
+    LeaveMarker(IsWindow(search.found) ? "answered" : "gone");
+    return 0;
+  }
+  char* rest = nullptr;
+  const UINT message = static_cast<UINT>(std::strtoul(asked + 5, &rest, 10));
+  const WPARAM wParam = static_cast<WPARAM>(std::strtoul(rest, nullptr, 10));
+  if (std::strncmp(asked, "post ", 5) == 0) {
+    const BOOL posted = PostMessageA(search.found, message, wParam, 0);
     Sleep(1000);
     LeaveMarker(posted ? "posted" : "not posted");
     return 0;
   }
-  if (delivery.timed) {
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutA(search.found, delivery.message, delivery.wParam, 0, SMTO_NORMAL, 2000,
-                            &answer) == 0) {
-      LeaveMarker("not answered");
-      return 0;
-    }
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutA(search.found, message, wParam, 0, SMTO_NORMAL, 2000, &answer) == 0) {
+    LeaveMarker("not answered");
   } else {
-    SendMessageA(search.found, WM_NULL, 0, 0);
+    LeaveMarker(IsWindow(search.found) ? "answered" : "gone");
   }
-  LeaveMarker(IsWindow(search.found) ? "answered" : "gone");
   return 0;
 }

@@ -245,13 +245,17 @@ CONFORMANCE_TEST(RegistryFileThatExistsButCannotBeOpenedFails) {
   TempDir dir;
   const std::string held = dir.File("held.txt");
   const std::string folder = dir.File("folder");
+  const std::string utf16 = dir.File("unicode.txt");  // as PowerShell 5.1's ">" writes it
+  std::string unicode = "\xFF\xFE";
+  for (char c : Script("\"@\" \"Kept\" \"new\"\r\n")) unicode += std::string(1, c) + '\0';
   REQUIRE(WriteFileBytes(held, Script("\"@\" \"Kept\" \"new\"\n")));
+  REQUIRE(WriteFileBytes(utf16, unicode));
   REQUIRE(CreateDirectoryA(folder.c_str(), nullptr) != 0);
   REQUIRE(SetStringValue(kBase, "Kept", "k"));
   {
     const HeldWithoutSharing holder(held);
     REQUIRE(holder.held());
-    for (const std::string& file : {held, folder}) {
+    for (const std::string& file : {held, folder, utf16}) {
       CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 5, "");
       CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 6, "");
       CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 6, "");
@@ -263,6 +267,80 @@ CONFORMANCE_TEST(RegistryFileThatExistsButCannotBeOpenedFails) {
     CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 0, "");
     CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 0, "");
   }
+}
+
+// A named pipe served once by a thread of this test: whoever opens it is sent `offered`, and the
+// pipe is closed.
+class ServedPipe {
+ public:
+  ServedPipe(const std::string& name, const std::string& offered)
+      : name_(name),
+        offered_(offered),
+        pipe_(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                               4096, 4096, 0, nullptr)),
+        thread_(pipe_ == INVALID_HANDLE_VALUE
+                    ? nullptr
+                    : CreateThread(nullptr, 0, &Serve, this, 0, nullptr)) {}
+  ~ServedPipe() {
+    if (thread_ == nullptr) {
+      if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
+      return;
+    }
+    // Nobody came: come, so that the wait ends.
+    HANDLE client = INVALID_HANDLE_VALUE;
+    if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT) {
+      client = CreateFileA(name_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    WaitForSingleObject(thread_, 10000);
+    if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+    CloseHandle(thread_);
+  }
+  ServedPipe(const ServedPipe&) = delete;
+  ServedPipe& operator=(const ServedPipe&) = delete;
+  bool serving() const { return thread_ != nullptr; }
+
+ private:
+  static DWORD WINAPI Serve(void* self) {
+    ServedPipe& served = *static_cast<ServedPipe*>(self);
+    ConnectNamedPipe(served.pipe_, nullptr);
+    DWORD written = 0;
+    WriteFile(served.pipe_, served.offered_.data(), static_cast<DWORD>(served.offered_.size()),
+              &written, nullptr);
+    CloseHandle(served.pipe_);  // what was written stays readable
+    return 0;
+  }
+
+  std::string name_;
+  std::string offered_;
+  HANDLE pipe_;
+  HANDLE thread_;
+};
+
+// A pipe or device is no script or path file: it is closed before anything is read (a read could
+// wait for ever, or take what another user's program sends), and the command fails.
+CONFORMANCE_TEST(RegistryFileThatIsNoDiskFileFails) {
+  ScopedTestKey scope;
+  REQUIRE(SetStringValue(kBase, "Kept", "k"));
+  struct Row {
+    const char* verb;
+    std::string offered;
+    DWORD exitCode;
+  };
+  int served = 0;
+  for (const Row& row : {Row{"-regfile*", Script("\"@\" \"FromPipe\" \"set\"\n"), 5},
+                         Row{"-delregfromfile*", Script("\"@\" \"Kept\" \"x\"\n"), 6},
+                         Row{"-delregkeyfromfile*", kBase + "\\Kept\n", 6}}) {
+    const std::string name = "\\\\.\\pipe\\MordeltConformance" +
+                             std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++served);
+    {
+      const ServedPipe pipe(name, row.offered);
+      REQUIRE(pipe.serving());
+      CheckRun(CONFORMANCE_HERE, Mordelt(row.verb + name), row.exitCode, "");
+    }
+    CheckRun(CONFORMANCE_HERE, Mordelt(row.verb + std::string("NUL")), row.exitCode, "");
+  }
+  CHECK(!ValueExists(kBase, "FromPipe"));
+  CheckString(CONFORMANCE_HERE, kBase, "Kept", "k");
 }
 
 CONFORMANCE_TEST(RegistryScriptSlashesInsideFieldsAreText) {

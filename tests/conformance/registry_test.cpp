@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <tuple>
 
 #include "tests/conformance/harness.h"
 
@@ -269,75 +270,48 @@ CONFORMANCE_TEST(RegistryFileThatExistsButCannotBeOpenedFails) {
   }
 }
 
-// A named pipe served once by a thread of this test: whoever opens it is sent `offered`, and the
-// pipe is closed.
-class ServedPipe {
- public:
-  ServedPipe(const std::string& name, const std::string& offered)
-      : name_(name),
-        offered_(offered),
-        pipe_(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
-                               4096, 4096, 0, nullptr)),
-        thread_(pipe_ == INVALID_HANDLE_VALUE
-                    ? nullptr
-                    : CreateThread(nullptr, 0, &Serve, this, 0, nullptr)) {}
-  ~ServedPipe() {
-    if (thread_ == nullptr) {
-      if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
-      return;
-    }
-    // Nobody came: come, so that the wait ends.
-    HANDLE client = INVALID_HANDLE_VALUE;
-    if (WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT) {
-      client = CreateFileA(name_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
-    WaitForSingleObject(thread_, 10000);
-    if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
-    CloseHandle(thread_);
-  }
-  ServedPipe(const ServedPipe&) = delete;
-  ServedPipe& operator=(const ServedPipe&) = delete;
-  bool serving() const { return thread_ != nullptr; }
-
- private:
-  static DWORD WINAPI Serve(void* self) {
-    ServedPipe& served = *static_cast<ServedPipe*>(self);
-    ConnectNamedPipe(served.pipe_, nullptr);
-    DWORD written = 0;
-    WriteFile(served.pipe_, served.offered_.data(), static_cast<DWORD>(served.offered_.size()),
-              &written, nullptr);
-    CloseHandle(served.pipe_);  // what was written stays readable
-    return 0;
-  }
-
-  std::string name_;
-  std::string offered_;
-  HANDLE pipe_;
-  HANDLE thread_;
+// A named pipe served once: whoever opens it is sent the text, and the pipe is closed (what was
+// written stays readable).
+struct ServedPipe {
+  HANDLE pipe;
+  std::string offered;
 };
+
+DWORD WINAPI Serve(void* served) {
+  const ServedPipe& pipe = *static_cast<ServedPipe*>(served);
+  ConnectNamedPipe(pipe.pipe, nullptr);
+  DWORD written = 0;
+  WriteFile(pipe.pipe, pipe.offered.data(), static_cast<DWORD>(pipe.offered.size()), &written,
+            nullptr);
+  CloseHandle(pipe.pipe);
+  return 0;
+}
 
 // A pipe or device is no script or path file: it is closed before anything is read (a read could
 // wait for ever, or take what another user's program sends), and the command fails.
 CONFORMANCE_TEST(RegistryFileThatIsNoDiskFileFails) {
   ScopedTestKey scope;
   REQUIRE(SetStringValue(kBase, "Kept", "k"));
-  struct Row {
-    const char* verb;
-    std::string offered;
-    DWORD exitCode;
-  };
-  int served = 0;
-  for (const Row& row : {Row{"-regfile*", Script("\"@\" \"FromPipe\" \"set\"\n"), 5},
-                         Row{"-delregfromfile*", Script("\"@\" \"Kept\" \"x\"\n"), 6},
-                         Row{"-delregkeyfromfile*", kBase + "\\Kept\n", 6}}) {
-    const std::string name = "\\\\.\\pipe\\MordeltConformance" +
-                             std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++served);
-    {
-      const ServedPipe pipe(name, row.offered);
-      REQUIRE(pipe.serving());
-      CheckRun(CONFORMANCE_HERE, Mordelt(row.verb + name), row.exitCode, "");
+  const std::string name =
+      "\\\\.\\pipe\\MordeltConformance" + std::to_string(GetCurrentProcessId());
+  for (const auto& [verb, offered, exitCode] :
+       {std::tuple<std::string, std::string, DWORD>{"-regfile*", "\"@\" \"FromPipe\" \"set\"\n", 5},
+        {"-delregfromfile*", "\"@\" \"Kept\" \"x\"\n", 6},
+        {"-delregkeyfromfile*", "@\\Kept\n", 6}}) {
+    ServedPipe served{CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
+                                       4096, 0, nullptr),
+                      Script(offered)};
+    REQUIRE(served.pipe != INVALID_HANDLE_VALUE);
+    HANDLE server = CreateThread(nullptr, 0, &Serve, &served, 0, nullptr);
+    REQUIRE(server != nullptr);
+    CheckRun(CONFORMANCE_HERE, Mordelt(verb + name), exitCode, "");
+    if (!CHECK_EQ(WaitForSingleObject(server, 10000), static_cast<DWORD>(WAIT_OBJECT_0))) {
+      // Mordelt did not open the pipe: open it here, so that the server ends.
+      CloseHandle(CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      WaitForSingleObject(server, INFINITE);
     }
-    CheckRun(CONFORMANCE_HERE, Mordelt(row.verb + std::string("NUL")), row.exitCode, "");
+    CloseHandle(server);
+    CheckRun(CONFORMANCE_HERE, Mordelt(verb + "NUL"), exitCode, "");
   }
   CHECK(!ValueExists(kBase, "FromPipe"));
   CheckString(CONFORMANCE_HERE, kBase, "Kept", "k");

@@ -102,7 +102,7 @@ TEST_F(ScriptTest, ExampleInDeleteModeRemovesTheSameValuesOnly) {
 }
 
 TEST_F(ScriptTest, CrLfFileReadsAsTheSameScript) {
-  std::string crlf;
+  std::string crlf = "\xEF\xBB\xBF";  // as Notepad saves UTF-8: the mark is text of a line
   for (const char* p = kExample; *p != '\0'; ++p)
     crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
   EXPECT_EQ(RunFile(ScriptMode::SetValues, crlf), 0);

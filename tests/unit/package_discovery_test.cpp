@@ -46,6 +46,9 @@ TEST(FindFirstPackageTest, SkipsEntriesThatAreNoPackageFileToTheFirstThatIs) {
            Row{{{"Mount.msi", file, "", true, 0xA0000003}, {"Product.msi", file, ""}},
                "Product.msi"},
            Row{{{"Dedup.msi", file, "", true, 0x80000013}, {"Product.msi", file, ""}}, "Dedup.msi"},
+           // The name-surrogate bit alone decides, also for another vendor's tag.
+           Row{{{"Other.msi", file, "", true, 0x2000ABCD}, {"Product.msi", file, ""}},
+               "Product.msi"},
            // Listed through their short names only.
            Row{{{"App.msix", file, "APP~1.MSI"}, {"Product.msi_old", file, "PRODUC~1.MSI"}},
                nullptr},

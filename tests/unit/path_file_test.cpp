@@ -61,6 +61,9 @@ TEST_F(PathFileTest, RemovesTheValueNamedByTheWord) {
 TEST_F(PathFileTest, LeadingLinesAndBlanksAreSkippedAndTheRestIsIgnored) {
   EXPECT_EQ(RunWith("\n\r\n  \t\n \v\f SOFTWARE\\A\\N second\\word\nthird\\line\n"), 6);
   EXPECT_EQ(Deleted(), "SOFTWARE\\A|N");
+  fake.log.Clear();
+  EXPECT_EQ(RunWith("\n\xFF\xFE\\N\n"), 6);  // only the file's first bytes can be a UTF-16 mark
+  EXPECT_EQ(Deleted(), "\xFF\xFE|N");
 }
 
 TEST_F(PathFileTest, CrLfFileAndWordWithoutLineEnd) {

@@ -105,6 +105,7 @@ TEST_F(ScriptTest, CrLfFileReadsAsTheSameScript) {
   std::string crlf = "\xEF\xBB\xBF";  // as Notepad saves UTF-8: the mark is text of a line
   for (const char* p = kExample; *p != '\0'; ++p)
     crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+  crlf += "\xFF\xFE\r\n";  // only the file's first bytes can be a UTF-16 mark
   EXPECT_EQ(RunFile(ScriptMode::SetValues, crlf), 0);
   EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example",
                                 "SOFTWARE\\Example\\Tool|Description|A long text that goes on",

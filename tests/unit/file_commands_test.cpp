@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/fakes/fake_platform.h"
@@ -140,7 +141,6 @@ TEST(DeleteFileForcedTest, TheAttributesAfterwardsAndWhatWasWritten) {
   const std::uint32_t gone = platform::kInvalidFileAttributes;
   const Row rows[] = {
       {"attributes unknown, read-only", 0x21, {{"GetFileInformationByHandle", 0}}, 7, {}, 0x21},
-      {"deletion refused", 0x21, {{"SetFileDispositionInfo", 0}}, 7, {"0x20", "0x21"}, 0x21},
       {"restore refused",
        0x21,
        {{"SetFileDispositionInfo", 0}, {"SetFileBasicInfo", 1}},

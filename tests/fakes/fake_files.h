@@ -16,9 +16,8 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 
 // An in-memory file system: an ordered set of entries (files, directories added with
 // AddDirectoryEntry, pipes and devices added with AddDevice), each with a name, its bytes and its
-// attributes. Names are whole paths as
-// the program passes them ("C:\\Setup\\values.txt", "a.msi"), compared without regard to the case
-// of ASCII letters; no other normalisation is made.
+// attributes. Names are whole paths as the program passes them ("C:\\Setup\\values.txt",
+// "a.msi"), compared without regard to the case of ASCII letters; no other normalisation is made.
 //
 // Kernel file handles (CreateFileA, opening OPEN_EXISTING): a missing name fails with no such
 // file 2; a directory entry, unless asked with kFileFlagBackupSemantics, with access denied 5; a
@@ -64,9 +63,9 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
 // planned error for GetLastError, 5 by default: e.g. 32 for a file held open without sharing, 3
 // for a missing folder), GetFileType 0, fdopen_r null (the handle closed), fgets null (a read
 // error at that call: the bytes before it stay read, the buffer's content is indeterminate, here
-// filled with 0xEE and a NUL at its end), fclose EOF and CloseHandle false (closed all the same),
-// the other kernel calls false / InvalidFindHandle(), FindClose false (the search is ended all
-// the same).
+// filled with 0xEE and a NUL at its end), fclose EOF and CloseHandle false (closed all the same;
+// a file marked for deletion goes), the other kernel calls false / InvalidFindHandle(),
+// FindClose false (the search is ended all the same).
 //
 // Log formats: CreateFileA "name", access 0x80000000, share 0x3, flags 0x110080 / GetFileType
 // file#1 / GetFileInformationByHandle file#1 / SetFileBasicInfo file#1, 0x20 /

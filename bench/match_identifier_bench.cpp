@@ -22,6 +22,8 @@ namespace {
 class SingleByteCodePage final : public platform::CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char /*byte*/) const override { return false; }
+  bool IsUtf8() const override { return false; }
+  bool IsValidMultiByte(const char*, std::size_t) const override { return true; }
   // The benchmark converts no wide text.
   platform::AnsiConversion WideToAnsi(const wchar_t*, std::size_t, char*,
                                       std::size_t) const override {

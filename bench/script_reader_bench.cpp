@@ -29,6 +29,8 @@ class HeapMemory final : public platform::Memory {
 class SingleByteCodePage final : public platform::CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char /*byte*/) const override { return false; }
+  bool IsUtf8() const override { return false; }
+  bool IsValidMultiByte(const char*, std::size_t) const override { return true; }
   // The benchmark converts no wide text.
   platform::AnsiConversion WideToAnsi(const wchar_t*, std::size_t, char*,
                                       std::size_t) const override {
@@ -70,11 +72,27 @@ class NullRegistry final : public platform::Registry {
   static platform::KeyHandle Dummy() { return reinterpret_cast<platform::KeyHandle>(0x10); }
 };
 
-// The C runtime's text streams; nothing else of the facility is used.
+// The C runtime's text streams, opened by name; nothing else of the facility is used. The kernel
+// handle is the stream itself.
 class StdioFiles final : public platform::Files {
  public:
-  platform::TextFileHandle fopen_r(const char* name) override {
-    return reinterpret_cast<platform::TextFileHandle>(std::fopen(name, "r"));
+  platform::FileHandle CreateFileA(const char* name, std::uint32_t, std::uint32_t,
+                                   std::uint32_t) override {
+    FILE* const stream = std::fopen(name, "r");
+    return stream == nullptr ? platform::InvalidFileHandle()
+                             : reinterpret_cast<platform::FileHandle>(stream);
+  }
+  std::uint32_t GetFileType(platform::FileHandle) override { return platform::kFileTypeDisk; }
+  bool GetFileInformationByHandle(platform::FileHandle, platform::FileInformation*) override {
+    return false;
+  }
+  bool SetFileBasicInfo(platform::FileHandle, std::uint32_t) override { return false; }
+  bool SetFileDispositionInfo(platform::FileHandle) override { return false; }
+  bool CloseHandle(platform::FileHandle file) override {
+    return std::fclose(reinterpret_cast<FILE*>(file)) == 0;
+  }
+  platform::TextFileHandle fdopen_r(platform::FileHandle file) override {
+    return reinterpret_cast<platform::TextFileHandle>(file);
   }
   char* fgets(char* buffer, int size, platform::TextFileHandle file) override {
     return std::fgets(buffer, size, reinterpret_cast<FILE*>(file));
@@ -86,11 +104,6 @@ class StdioFiles final : public platform::Files {
     return std::fclose(reinterpret_cast<FILE*>(file));
   }
   bool CopyFileA(const char*, const char*, bool) override { return false; }
-  std::uint32_t GetFileAttributesA(const char*) override {
-    return platform::kInvalidFileAttributes;
-  }
-  bool SetFileAttributesA(const char*, std::uint32_t) override { return false; }
-  bool DeleteFileA(const char*) override { return false; }
   std::uint32_t GetLastError() override { return platform::kErrorFileNotFound; }
   platform::FindHandle FindFirstFileW(const char*, platform::FindData*) override {
     return platform::InvalidFindHandle();

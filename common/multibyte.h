@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "platform/code_page.h"
 
 namespace common {
@@ -47,6 +49,13 @@ inline const char* FindLastChar(const platform::CodePage& codePage, const char* 
     if (*p == c) last = p;
   }
   return last;
+}
+
+// Whether text read from a file can be handed to the system's 8-bit calls as it is. Under the
+// UTF-8 code page only valid UTF-8 can: the system would store each invalid byte as U+FFFD.
+// Under every other code page, any text.
+inline bool IsUsableText(const platform::CodePage& codePage, const char* text, std::size_t length) {
+  return !codePage.IsUtf8() || codePage.IsValidMultiByte(text, length);
 }
 
 }  // namespace common

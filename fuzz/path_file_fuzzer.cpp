@@ -25,7 +25,8 @@ struct ValuePath {
 };
 
 // The first word of the file (words never span lines; each line is the C string it holds),
-// split at its last backslash; nothing when there is no word or no backslash.
+// split at its last backslash; nothing when there is no word or no backslash, when the file
+// begins with a UTF-16 byte-order mark, or when the word is no UTF-8 under the UTF-8 code page.
 std::optional<ValuePath> ReferenceValuePath(const platform::CodePage& codePage,
                                             const std::string& content) {
   std::string text;
@@ -33,6 +34,10 @@ std::optional<ValuePath> ReferenceValuePath(const platform::CodePage& codePage,
     if (content[i] == '\x1A') break;
     if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
     text += content[i];
+  }
+  if (text.size() >= 2 &&
+      ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+    return std::nullopt;
   }
   std::size_t start = 0;
   while (start < text.size()) {
@@ -51,6 +56,11 @@ std::optional<ValuePath> ReferenceValuePath(const platform::CodePage& codePage,
       if (word[k] == "\\") backslash = k;
     }
     if (backslash == word.size()) return std::nullopt;
+    std::string whole;
+    for (const std::string& c : word) whole += c;
+    if (codePage.IsUtf8() && !codePage.IsValidMultiByte(whole.data(), whole.size())) {
+      return std::nullopt;
+    }
     ValuePath path;
     for (std::size_t k = 0; k < backslash; ++k) path.keyPath += word[k];
     for (std::size_t k = backslash + 1; k < word.size(); ++k) path.valueName += word[k];
@@ -67,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::RecordingRegistry registry(fake.registry);
   const platform::Platform platform = fuzzing::RecordedPlatform(fake, registry);
   if (input.ConsumeBool()) fake.codePage.UseShiftJis();
+  if (input.ConsumeBool()) fake.codePage.UseUtf8();
   const bool present = input.ConsumeBool();
   if (input.ConsumeBool()) fuzzing::PlanFaults(input, fake.log, 2, 24, true);
   const std::string content = input.ConsumeRemainingBytesAsString();
@@ -93,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzzing::Require(fake.console.output == expectedOutput, "texts: " + fake.console.output);
   const bool removed = !made.empty() && made[0].valueCallMade && made[0].valueResult == 0;
-  if (!fake.log.calls().empty() && fake.log.calls()[0].name == "fopen" &&
+  if (!fake.log.calls().empty() && fake.log.calls()[0].name == "CreateFileA" &&
       fake.log.calls()[0].failed) {
     // The file exists: only a "no such file or folder", planned for the open or for the
     // error read after it, lets the run pass.

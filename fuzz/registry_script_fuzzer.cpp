@@ -168,6 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const platform::Platform platform = fuzzing::RecordedPlatform(fake, registry);
   const bool deleting = input.ConsumeBool();
   if (input.ConsumeBool()) fake.codePage.UseShiftJis();
+  if (input.ConsumeBool()) fake.codePage.UseUtf8();
   const bool prepared = input.ConsumeBool();
   const bool faults = input.ConsumeBool();
   if (faults) fuzzing::PlanFaults(input, fake.log, 2, 96, true);
@@ -210,8 +211,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const fakes::Call& call : fake.log.calls()) anyFailed = anyFailed || call.failed;
   if (anyFailed) return 0;
 
-  // Every entry the plain reader finds, in order, up to the first that fails.
-  const std::vector<Entry> expected = ReferenceEntries(fake.codePage, content);
+  // Every entry the plain reader finds, in order, up to the first that fails. A file saved as
+  // UTF-16 is refused whole; under the UTF-8 code page, so is the first entry whose key path,
+  // value name or (when setting) data is not UTF-8, with the entries before it applied.
+  std::vector<Entry> expected = ReferenceEntries(fake.codePage, content);
+  const std::vector<std::string> lines = TextLines(content);
+  const bool utf16 = !lines.empty() && lines[0].size() >= 2 &&
+                     ((lines[0][0] == '\xFF' && lines[0][1] == '\xFE') ||
+                      (lines[0][0] == '\xFE' && lines[0][1] == '\xFF'));
+  std::size_t usable = utf16 ? 0 : expected.size();
+  const auto valid = [&fake](const std::string& text) {
+    return fake.codePage.IsValidMultiByte(text.data(), text.size());
+  };
+  for (std::size_t i = 0; i < usable && fake.codePage.IsUtf8(); ++i) {
+    if (!valid(expected[i].keyPath) || !valid(expected[i].valueName) ||
+        (!deleting && !valid(expected[i].data))) {
+      usable = i;
+    }
+  }
+  const bool refused = utf16 || usable < expected.size();
+  expected.resize(usable);
   fuzzing::Require(made.size() <= expected.size(), "more registry operations than entries");
   for (std::size_t i = 0; i < made.size(); ++i) {
     const std::string where = "entry " + std::to_string(i) + ": ";
@@ -229,10 +248,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool lastFailed =
       !made.empty() && (!made.back().valueCallMade || made.back().valueResult != 0);
   if (result == 0) {
-    fuzzing::Require(made.size() == expected.size() && !lastFailed,
+    fuzzing::Require(made.size() == expected.size() && !lastFailed && !refused,
                      "the run ended with 0 before its last entry");
   } else {
-    fuzzing::Require(lastFailed, "the run failed without a failed entry");
+    fuzzing::Require(lastFailed || (refused && made.size() == expected.size()),
+                     "the run failed without a failed or refused entry");
   }
   return 0;
 }

@@ -78,9 +78,11 @@ Expected ReferenceLaunch(const std::vector<std::string>& entries,
 // Whether setup may take the entry as its package: a file (no folder or link) of the current
 // directory (no directory part), no double quote in the name, and ".msi" at its end in any
 // letter case.
-bool IsPackageOfTheCurrentDirectory(const std::string& name, std::uint32_t attributes) {
-  if ((attributes & (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) !=
-      0) {
+bool IsPackageOfTheCurrentDirectory(const std::string& name, std::uint32_t attributes,
+                                    std::uint32_t reparseTag) {
+  if ((attributes & platform::kFileAttributeDirectory) != 0) return false;
+  // Links are skipped; deduplicated and compressed files are files.
+  if ((attributes & platform::kFileAttributeReparsePoint) != 0 && (reparseTag & 0x20000000u) != 0) {
     return false;
   }
   if (name.find_first_of("\\/:\"") != std::string::npos || name.size() < 4) return false;
@@ -118,6 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         platform::kFileAttributeReparsePoint | fakes::kFileAttributeArchive};
     const std::uint32_t attributes = input.PickValueInArray(kKinds);
     fake.files.AddDirectoryEntry(name, attributes);
+    if ((attributes & platform::kFileAttributeReparsePoint) != 0) {
+      // A symbolic link, a mount point, a deduplicated or a system-compressed (WOF) file.
+      static const std::uint32_t kTags[] = {0xA000000Cu, 0xA0000003u, 0x80000013u, 0x80000017u};
+      fake.files.SetReparseTag(name, input.PickValueInArray(kTags));
+    }
     if (input.ConsumeBool()) fake.files.SetShortName(name, "PACKAG~1.MSI");
   }
   // The system directory: usual, unknown (GetSystemDirectoryA gives 0), or long.
@@ -163,7 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       fuzzing::ReferenceSplit(fake.codePage, commandLine, '-', true, true);
   std::optional<std::string> package;
   for (const std::string& name : fake.files.Names()) {
-    if (IsPackageOfTheCurrentDirectory(name, fake.files.Attributes(name))) {
+    if (IsPackageOfTheCurrentDirectory(name, fake.files.Attributes(name),
+                                       fake.files.ReparseTag(name))) {
       package = name;
       break;
     }

@@ -1,6 +1,7 @@
 #include "mordelt/file_commands.h"
 
 #include "mordelt/exit_codes.h"
+#include "platform/system_error.h"
 
 namespace mordelt {
 
@@ -10,26 +11,48 @@ int CopyFileReplacing(platform::Files& files, const char* source, const char* de
 }
 
 int DeleteFileForced(platform::Files& files, const char* path) {
-  const std::uint32_t attributes = files.GetFileAttributesA(path);
-  if (attributes != platform::kInvalidFileAttributes) {
-    static_cast<void>(
-        files.SetFileAttributesA(path, attributes & ~platform::kFileAttributeReadonly));
+  // Every step goes through one handle, so that a folder of the path replaced meanwhile cannot
+  // make them reach different files. A link is opened itself, never the file it points to; a
+  // folder is not opened at all. A file that another program holds open without sharing
+  // deletion is refused here, before anything changes.
+  const platform::UniqueFile file(
+      files,
+      files.CreateFileA(
+          path,
+          platform::kDeleteAccess | platform::kFileReadAttributes | platform::kFileWriteAttributes,
+          platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete,
+          platform::kFileFlagOpenReparsePoint | platform::kSecuritySqosPresent |
+              platform::kSecurityIdentification));
+  if (!file) {
+    // Only the system's "no such file" (or folder, or a name no file can have) means there is
+    // nothing to delete.
+    const platform::SystemError error = files.GetLastError();
+    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
+                   error == platform::kErrorInvalidName
+               ? kExitSuccess
+               : kExitFileCommandFailed;
   }
-  if (files.DeleteFileA(path)) return kExitSuccess;
+  // A pipe or device of that name is no file to delete.
+  if (files.GetFileType(file.get()) != platform::kFileTypeDisk) return kExitFileCommandFailed;
 
-  // Refused: only the system's "no such file" (or folder, or a name no file can have) means there
-  // was nothing to delete.
-  const platform::SystemError error = files.GetLastError();
-  if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
-      error == platform::kErrorInvalidName) {
-    return kExitSuccess;
+  // Clear the read-only mark, writing the attributes back even when it is clear. A file left
+  // without attributes is given the "normal" one: 0 would change nothing.
+  platform::FileInformation information;
+  const bool known = files.GetFileInformationByHandle(file.get(), &information);
+  const bool wasReadOnly =
+      known && (information.attributes & platform::kFileAttributeReadonly) != 0;
+  const std::uint32_t withoutMark = information.attributes & ~platform::kFileAttributeReadonly;
+  const bool cleared =
+      known && files.SetFileBasicInfo(
+                   file.get(), withoutMark != 0 ? withoutMark : platform::kFileAttributeNormal);
+  const bool marked = files.SetFileDispositionInfo(file.get());
+
+  // A refused deletion leaves the file, which gets back the mark that was cleared; so does a
+  // file that lives on under other names (hard links).
+  if (cleared && wasReadOnly && (!marked || information.numberOfLinks > 1)) {
+    static_cast<void>(files.SetFileBasicInfo(file.get(), information.attributes));
   }
-  // The file stays: it gets back the read-only mark that was cleared for the deletion.
-  if (attributes != platform::kInvalidFileAttributes &&
-      (attributes & platform::kFileAttributeReadonly) != 0) {
-    static_cast<void>(files.SetFileAttributesA(path, attributes));
-  }
-  return kExitFileCommandFailed;
+  return marked ? kExitSuccess : kExitFileCommandFailed;  // deleted when the handle is closed
 }
 
 }  // namespace mordelt

@@ -9,11 +9,14 @@ namespace mordelt {
 [[nodiscard]] int CopyFileReplacing(platform::Files& files, const char* source,
                                     const char* destination);
 
-// Deletes `path`, clearing its read-only attribute first. Returns 0 when the system accepted the
-// deletion (a file that another program holds open with delete sharing goes when that program
-// closes it) and when there is no such file; 7 when the system refused the deletion for another
-// reason (in use, access denied, a folder): a read-only file then gets its attributes back as
-// they were. Nothing is printed.
+// Deletes `path`, clearing its read-only attribute first, all through one handle: a link at the
+// path is deleted itself, never its target. Returns 0 when the system accepted the deletion (a
+// file that another program holds open with delete sharing goes when that program closes it)
+// and when there is no such file (no such file or folder, a name no file can have); 7 when the
+// system refused the deletion for another reason (held open without delete sharing, access
+// denied, a folder, a pipe or device): a read-only file then gets its attributes back as they
+// were, and so does one deleted under this name that keeps other names (hard links). Nothing is
+// printed.
 [[nodiscard]] int DeleteFileForced(platform::Files& files, const char* path);
 
 }  // namespace mordelt

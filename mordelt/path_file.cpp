@@ -1,5 +1,7 @@
 #include "mordelt/path_file.h"
 
+#include <cstring>
+
 #include "common/multibyte.h"
 #include "mordelt/registry_values.h"
 #include "mordelt/text_lines.h"
@@ -8,10 +10,13 @@ namespace mordelt {
 namespace {
 
 // The first word of the file, NUL-terminated in place in `line`; null when the file holds none,
-// at a read error before it, or when memory for a line runs out. Words never span lines.
+// at a read error before it, when memory for a line runs out, or when the file begins with a
+// UTF-16 byte-order mark. Words never span lines.
 char* ReadFirstWord(const platform::Platform& platform, platform::TextFileHandle file,
                     TextBuffer& line) {
-  while (ReadWholeLine(platform.files, file, line) == LineRead::Line) {
+  for (bool firstLine = true; ReadWholeLine(platform.files, file, line) == LineRead::Line;
+       firstLine = false) {
+    if (firstLine && BeginsWithUtf16Mark(line.c_str())) return nullptr;
     char* word = line.data();
     while (common::IsWhiteSpace(*word)) ++word;
     if (*word == '\0') continue;
@@ -27,12 +32,22 @@ char* ReadFirstWord(const platform::Platform& platform, platform::TextFileHandle
 }  // namespace
 
 int DeleteValueFromPathFile(const platform::Platform& platform, const char* fileName) {
-  const platform::UniqueTextFile file(platform.files, platform.files.fopen_r(fileName));
-  if (!file) return NoSuchFile(platform.files) ? kExitSuccess : kExitDeleteFailed;
+  platform::UniqueTextFile file(platform.files);
+  switch (OpenTextFile(platform.files, fileName, file)) {
+    case FileOpen::NoSuchFile:
+      return kExitSuccess;
+    case FileOpen::Refused:
+      return kExitDeleteFailed;
+    case FileOpen::Opened:
+      break;
+  }
 
   TextBuffer line(platform.memory);
   char* const valuePath = ReadFirstWord(platform, file.get(), line);
   if (valuePath == nullptr) return kExitDeleteFailed;
+  if (!common::IsUsableText(platform.codePage, valuePath, std::strlen(valuePath))) {
+    return kExitDeleteFailed;
+  }
 
   const char* const lastBackslash = common::FindLastChar(platform.codePage, valuePath, '\\');
   if (lastBackslash == nullptr) return kExitDeleteFailed;

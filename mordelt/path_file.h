@@ -13,8 +13,11 @@ namespace mordelt {
 // Returns 0 when the value was removed, and also when the file or its folder does not exist
 // (nothing is written then). Returns 6 when the removal failed (with DeleteRegistryValue's
 // message), and without a registry call or message when the file exists but cannot be opened
-// (held open without sharing, access denied, a folder), at a read error before the word, when
-// the file holds no word, when the word holds no backslash, or when memory for the word runs out.
+// (held open without sharing, access denied, a folder, a name no file can have) or is no file on
+// a disk (a pipe, a console, a serial port, NUL), when it begins with a UTF-16 byte-order mark,
+// at a read error before the word, when the file holds no word, when the word holds no backslash,
+// when the word is not valid UTF-8 under the UTF-8 code page, or when memory for the word runs
+// out.
 [[nodiscard]] int DeleteValueFromPathFile(const platform::Platform& platform, const char* fileName);
 
 }  // namespace mordelt

@@ -83,6 +83,14 @@ int TakeField(const platform::Platform& platform, ScriptMode mode, ReaderState& 
       return kExitSuccess;
     default:
       state.position = 0;
+      // Each part the entry uses is checked whole, joined across a continuation marker.
+      if (!common::IsUsableText(platform.codePage, state.keyPath.c_str(), state.keyPath.length()) ||
+          !common::IsUsableText(platform.codePage, state.valueName.c_str(),
+                                state.valueName.length()) ||
+          (mode == ScriptMode::SetValues &&
+           !common::IsUsableText(platform.codePage, text, std::strlen(text)))) {
+        return FailureCode(mode);
+      }
       if (mode == ScriptMode::SetValues) {
         return SetRegistryString(platform, state.key, state.keyPath.c_str(),
                                  state.valueName.c_str(), text);
@@ -132,8 +140,15 @@ int ReadScriptLine(const platform::Platform& platform, ScriptMode mode, ReaderSt
 }
 
 int RunScriptFile(const platform::Platform& platform, ScriptMode mode, const char* fileName) {
-  const platform::UniqueTextFile file(platform.files, platform.files.fopen_r(fileName));
-  if (!file) return NoSuchFile(platform.files) ? kExitSuccess : FailureCode(mode);
+  platform::UniqueTextFile file(platform.files);
+  switch (OpenTextFile(platform.files, fileName, file)) {
+    case FileOpen::NoSuchFile:
+      return kExitSuccess;
+    case FileOpen::Refused:
+      return FailureCode(mode);
+    case FileOpen::Opened:
+      break;
+  }
   return RunRegistryScript(platform, mode, file.get());
 }
 
@@ -143,7 +158,7 @@ int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
                       platform::TextFileHandle file) {
   ReaderState state(platform);
   TextBuffer line(platform.memory);
-  for (;;) {
+  for (bool firstLine = true;; firstLine = false) {
     switch (ReadWholeLine(platform.files, file, line)) {
       case LineRead::EndOfFile:
         return kExitSuccess;  // an incomplete entry and a cut field are dropped
@@ -153,6 +168,7 @@ int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
       case LineRead::Line:
         break;
     }
+    if (firstLine && BeginsWithUtf16Mark(line.c_str())) return FailureCode(mode);
     const int result = ReadScriptLine(platform, mode, state, line.data());
     if (result != kExitSuccess) return result;
   }

@@ -25,14 +25,17 @@ enum class ScriptMode {
 // applied. Returns 0 at the end of the file; an incomplete last entry is dropped. A read error,
 // or memory for a line or a field running out, stops the script with the failure code of the
 // mode (5 or 6), the entries before it applied, so that an installer never takes a partly read
-// script for applied. Writes nothing itself (a failed deletion writes its own message). Neither
-// opens nor closes `file`.
+// script for applied. So does an entry that the ANSI code page cannot hold as it is: under the
+// UTF-8 code page, a key path, value name or (when setting) data that is not valid UTF-8. A file
+// that begins with a UTF-16 byte-order mark is refused whole: failure code, nothing applied. Writes
+// nothing itself (a failed deletion writes its own message). Neither opens nor closes `file`.
 [[nodiscard]] int RunRegistryScript(const platform::Platform& platform, ScriptMode mode,
                                     platform::TextFileHandle file);
 
 // "-regfile": applies the script file `fileName` in SetValues mode. Returns 0 or 5. A file or
 // folder that does not exist gives 0; a file that exists but cannot be opened (held open without
-// sharing, access denied, a folder) gives 5. Nothing is written in either case.
+// sharing, access denied, a folder, a name no file can have) gives 5, and so does a name that is
+// no file on a disk (a pipe, a console, a serial port, NUL). Nothing is written in either case.
 [[nodiscard]] int SetValuesFromScriptFile(const platform::Platform& platform, const char* fileName);
 
 // "-delregfromfile": the same in DeleteValues mode, with 6 for 5. Returns 0 or 6.

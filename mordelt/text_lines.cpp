@@ -49,9 +49,28 @@ bool TextBuffer::Append(const char* text, std::size_t length) {
   return true;
 }
 
-bool NoSuchFile(platform::Files& files) {
-  const platform::SystemError error = files.GetLastError();
-  return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+FileOpen OpenTextFile(platform::Files& files, const char* name, platform::UniqueTextFile& file) {
+  platform::UniqueFile handle(
+      files, files.CreateFileA(name, platform::kGenericRead,
+                               platform::kFileShareRead | platform::kFileShareWrite,
+                               platform::kFileAttributeNormal | platform::kSecuritySqosPresent |
+                                   platform::kSecurityIdentification));
+  if (!handle) {
+    const platform::SystemError error = files.GetLastError();
+    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound
+               ? FileOpen::NoSuchFile
+               : FileOpen::Refused;
+  }
+  if (files.GetFileType(handle.get()) != platform::kFileTypeDisk) return FileOpen::Refused;
+  file.reset(files.fdopen_r(handle.release()));
+  return file ? FileOpen::Opened : FileOpen::Refused;
+}
+
+bool BeginsWithUtf16Mark(const char* line) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(line);
+  if (bytes[0] == 0xFF) return bytes[1] == 0xFE;
+  if (bytes[0] == 0xFE) return bytes[1] == 0xFF;
+  return false;
 }
 
 LineRead ReadWholeLine(platform::Files& files, platform::TextFileHandle file, TextBuffer& line) {

@@ -35,10 +35,24 @@ class TextBuffer {
   std::size_t length_ = 0;
 };
 
-// Whether the fopen_r call that just failed found no such file or folder (the system's "file not
-// found" or "path not found"), as opposed to a file that exists and cannot be opened (held open
-// by another program without sharing, access denied, a folder given as the file, ...).
-[[nodiscard]] bool NoSuchFile(platform::Files& files);
+enum class FileOpen {
+  Opened,
+  NoSuchFile,  // neither the file nor its folder exists (the system's 2 or 3)
+  Refused,     // it exists but cannot be read as a text file
+};
+
+// Opens the script or path file `name` for reading as a text stream (CR LF reads as LF), sharing
+// reading and writing with others, into `file`. Refused when it cannot be opened (held open by
+// another program without sharing, access denied, a folder, a name no file can have) or when no
+// stream can be made, and also when it is no file on a disk: a pipe, a console, a serial port or
+// NUL is closed before anything is read from it, as a read may wait for ever or take what another
+// program sends. A pipe's server learns who opened it, but cannot act as that user.
+[[nodiscard]] FileOpen OpenTextFile(platform::Files& files, const char* name,
+                                    platform::UniqueTextFile& file);
+
+// Whether a file's first line begins with the byte-order mark of UTF-16 (FF FE or FE FF): a file
+// saved as "Unicode", which holds no text of the ANSI code page. A UTF-8 mark is not one.
+[[nodiscard]] bool BeginsWithUtf16Mark(const char* line);
 
 enum class LineRead { Line, EndOfFile, ReadError, OutOfMemory };
 

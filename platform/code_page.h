@@ -18,6 +18,12 @@ class CodePage {
   // Which bytes lead a double-byte character (IsDBCSLeadByte). On a single-byte code page no
   // byte does.
   virtual bool IsDBCSLeadByte(unsigned char byte) const = 0;
+  // Whether the code page is UTF-8 (GetACP() == 65001, Windows' "Use Unicode UTF-8 for worldwide
+  // language support").
+  virtual bool IsUtf8() const = 0;
+  // MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS) of the `length` bytes of `text`: whether
+  // every byte belongs to a valid character of the code page. Empty text is valid.
+  virtual bool IsValidMultiByte(const char* text, std::size_t length) const = 0;
   // WideCharToMultiByte(CP_ACP) of the `length` (at least 1) characters of `text`, without best
   // fit: a character the code page cannot hold makes the conversion inexact (where the code
   // page is UTF-8, an unpaired surrogate fails it). With `size` 0 only the bytes needed are

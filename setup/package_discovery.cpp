@@ -11,8 +11,11 @@ namespace {
 // looked at byte by byte: neither "." nor a double quote is ever the trail byte of a double-byte
 // character in the ANSI code pages, so ".msi" at the end is the name's own extension.
 bool IsPackageFile(const platform::FindData& entry) {
-  if ((entry.fileAttributes &
-       (platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint)) != 0) {
+  if ((entry.fileAttributes & platform::kFileAttributeDirectory) != 0) return false;
+  // A link (symbolic link, junction, mount point) leads to a file elsewhere. Other reparse points
+  // are files in their place, stored in a special way (deduplicated, compressed by the system).
+  if ((entry.fileAttributes & platform::kFileAttributeReparsePoint) != 0 &&
+      platform::IsReparseTagNameSurrogate(entry.reparseTag)) {
     return false;
   }
   // A name that the ANSI code page cannot hold would reach msiexec as another name.

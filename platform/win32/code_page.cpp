@@ -12,6 +12,13 @@ constexpr UINT kUtf8CodePage = 65001;  // CP_UTF8
 class AnsiCodePage final : public CodePage {
  public:
   bool IsDBCSLeadByte(unsigned char byte) const override { return ::IsDBCSLeadByte(byte) != 0; }
+  bool IsUtf8() const override { return GetACP() == kUtf8CodePage; }
+  bool IsValidMultiByte(const char* text, std::size_t length) const override {
+    if (length == 0) return true;
+    if (length > 0x7FFFFFFF) return false;
+    return ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, static_cast<int>(length),
+                                 nullptr, 0) > 0;
+  }
 
   AnsiConversion WideToAnsi(const wchar_t* text, std::size_t length, char* buffer,
                             std::size_t size) const override {

@@ -19,6 +19,8 @@ namespace {
 void Store(const WIN32_FIND_DATAW& found, FindData* data) {
   *data = FindData{};
   data->fileAttributes = found.dwFileAttributes;
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    data->reparseTag = found.dwReserved0;
   const std::size_t length = ::wcsnlen(found.cFileName, MAX_PATH);
   if (length == 0 || length == MAX_PATH) return;
   const AnsiConversion name =
@@ -62,25 +64,53 @@ class OwnedUntilHandedOn {
   CloseCall close_;
 };
 
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
 class Win32FileSystem final : public Files {
  public:
+  FileHandle CreateFileA(const char* name, std::uint32_t access, std::uint32_t share,
+                         std::uint32_t flagsAndAttributes) override {
+    const HANDLE file =
+        ::CreateFileA(name, access, share, nullptr, OPEN_EXISTING, flagsAndAttributes, nullptr);
+    return file == INVALID_HANDLE_VALUE ? InvalidFileHandle() : reinterpret_cast<FileHandle>(file);
+  }
+  std::uint32_t GetFileType(FileHandle file) override { return ::GetFileType(ToHandle(file)); }
+  bool GetFileInformationByHandle(FileHandle file, FileInformation* information) override {
+    BY_HANDLE_FILE_INFORMATION found = {};
+    if (::GetFileInformationByHandle(ToHandle(file), &found) == 0) return false;
+    information->attributes = found.dwFileAttributes;
+    information->numberOfLinks = found.nNumberOfLinks;
+    return true;
+  }
+  bool SetFileBasicInfo(FileHandle file, std::uint32_t attributes) override {
+    FILE_BASIC_INFO basic = {};  // times of 0: left as they are
+    basic.FileAttributes = attributes;
+    return ::SetFileInformationByHandle(ToHandle(file), FileBasicInfo, &basic, sizeof basic) != 0;
+  }
+  bool SetFileDispositionInfo(FileHandle file) override {
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(ToHandle(file), FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+  }
+  bool CloseHandle(FileHandle file) override {
+    return KeepingLastError([file] { return ::CloseHandle(ToHandle(file)); }) != 0;
+  }
+
   // The C runtime's fopen reports why an open failed through errno only, and leaves the thread's
-  // last error unreliable. So the file is opened here, with fopen's access and sharing (read;
-  // others may read and write), and the handle becomes a text-mode stream: a failed open leaves
-  // the system's own error.
-  TextFileHandle fopen_r(const char* name) override {
-    OwnedUntilHandedOn file(::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
-                            INVALID_HANDLE_VALUE, [](HANDLE h) { return ::CloseHandle(h); });
-    if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
+  // last error unreliable. So the file is opened with CreateFileA, and its handle becomes a
+  // text-mode stream here.
+  TextFileHandle fdopen_r(FileHandle file) override {
+    OwnedUntilHandedOn handle(ToHandle(file), INVALID_HANDLE_VALUE,
+                              [](HANDLE h) { return ::CloseHandle(h); });
     OwnedUntilHandedOn descriptor(
-        ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), _O_RDONLY | _O_TEXT), -1,
+        ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_RDONLY | _O_TEXT), -1,
         [](int d) { return ::_close(d); });
     if (descriptor.get() == -1) {
       ::SetLastError(ERROR_TOO_MANY_OPEN_FILES);
       return nullptr;
     }
-    file.release();  // the descriptor owns the handle now
+    handle.release();  // the descriptor owns the handle now
     std::FILE* const stream = ::_fdopen(descriptor.get(), "r");
     if (stream == nullptr) {
       ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -100,11 +130,6 @@ class Win32FileSystem final : public Files {
   bool CopyFileA(const char* existingName, const char* newName, bool failIfExists) override {
     return ::CopyFileA(existingName, newName, failIfExists ? TRUE : FALSE) != 0;
   }
-  std::uint32_t GetFileAttributesA(const char* path) override { return ::GetFileAttributesA(path); }
-  bool SetFileAttributesA(const char* path, std::uint32_t attributes) override {
-    return ::SetFileAttributesA(path, attributes) != 0;
-  }
-  bool DeleteFileA(const char* path) override { return ::DeleteFileA(path) != 0; }
   SystemError GetLastError() override { return ::GetLastError(); }
 
   FindHandle FindFirstFileW(const char* pattern, FindData* data) override {

@@ -236,6 +236,21 @@ CONFORMANCE_TEST(MordeltDelfileRemovesAReadOnlyFile) {
   CHECK(!FileExists(file));
 }
 
+// A name of a file that has others (hard links) goes; the file stays, read-only as it was.
+CONFORMANCE_TEST(MordeltDelfileLeavesTheOtherNamesOfAFileReadOnly) {
+  TempDir dir;
+  const std::string file = dir.File("driver.sys");
+  const std::string other = dir.File("other name.sys");
+  REQUIRE(WriteFileBytes(file, "x"));
+  REQUIRE(CreateHardLinkA(other.c_str(), file.c_str(), nullptr) != 0);
+  REQUIRE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY) != 0);
+  CheckMordelt(CONFORMANCE_HERE, "-delfile*" + file, 0);
+  CHECK(!FileExists(file));
+  CHECK_EQ(GetFileAttributesA(other.c_str()) & FILE_ATTRIBUTE_READONLY,
+           static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  SetFileAttributesA(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 CONFORMANCE_TEST(MordeltDelfileOfAMissingFileGivesZero) {
   TempDir dir;
   CheckMordelt(CONFORMANCE_HERE, "-delfile*" + dir.File("missing.sys"), 0);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <tuple>
 
 #include "tests/conformance/harness.h"
 
@@ -245,13 +246,17 @@ CONFORMANCE_TEST(RegistryFileThatExistsButCannotBeOpenedFails) {
   TempDir dir;
   const std::string held = dir.File("held.txt");
   const std::string folder = dir.File("folder");
+  const std::string utf16 = dir.File("unicode.txt");  // as PowerShell 5.1's ">" writes it
+  std::string unicode = "\xFF\xFE";
+  for (char c : Script("\"@\" \"Kept\" \"new\"\r\n")) unicode += std::string(1, c) + '\0';
   REQUIRE(WriteFileBytes(held, Script("\"@\" \"Kept\" \"new\"\n")));
+  REQUIRE(WriteFileBytes(utf16, unicode));
   REQUIRE(CreateDirectoryA(folder.c_str(), nullptr) != 0);
   REQUIRE(SetStringValue(kBase, "Kept", "k"));
   {
     const HeldWithoutSharing holder(held);
     REQUIRE(holder.held());
-    for (const std::string& file : {held, folder}) {
+    for (const std::string& file : {held, folder, utf16}) {
       CheckRun(CONFORMANCE_HERE, Mordelt("-regfile*" + file), 5, "");
       CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 6, "");
       CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 6, "");
@@ -263,6 +268,53 @@ CONFORMANCE_TEST(RegistryFileThatExistsButCannotBeOpenedFails) {
     CheckRun(CONFORMANCE_HERE, Mordelt("-delregfromfile*" + file), 0, "");
     CheckRun(CONFORMANCE_HERE, Mordelt("-delregkeyfromfile*" + file), 0, "");
   }
+}
+
+// A named pipe served once: whoever opens it is sent the text, and the pipe is closed (what was
+// written stays readable).
+struct ServedPipe {
+  HANDLE pipe;
+  std::string offered;
+};
+
+DWORD WINAPI Serve(void* served) {
+  const ServedPipe& pipe = *static_cast<ServedPipe*>(served);
+  ConnectNamedPipe(pipe.pipe, nullptr);
+  DWORD written = 0;
+  WriteFile(pipe.pipe, pipe.offered.data(), static_cast<DWORD>(pipe.offered.size()), &written,
+            nullptr);
+  CloseHandle(pipe.pipe);
+  return 0;
+}
+
+// A pipe or device is no script or path file: it is closed before anything is read (a read could
+// wait for ever, or take what another user's program sends), and the command fails.
+CONFORMANCE_TEST(RegistryFileThatIsNoDiskFileFails) {
+  ScopedTestKey scope;
+  REQUIRE(SetStringValue(kBase, "Kept", "k"));
+  const std::string name =
+      "\\\\.\\pipe\\MordeltConformance" + std::to_string(GetCurrentProcessId());
+  for (const auto& [verb, offered, exitCode] :
+       {std::tuple<std::string, std::string, DWORD>{"-regfile*", "\"@\" \"FromPipe\" \"set\"\n", 5},
+        {"-delregfromfile*", "\"@\" \"Kept\" \"x\"\n", 6},
+        {"-delregkeyfromfile*", "@\\Kept\n", 6}}) {
+    ServedPipe served{CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
+                                       4096, 0, nullptr),
+                      Script(offered)};
+    REQUIRE(served.pipe != INVALID_HANDLE_VALUE);
+    HANDLE server = CreateThread(nullptr, 0, &Serve, &served, 0, nullptr);
+    REQUIRE(server != nullptr);
+    CheckRun(CONFORMANCE_HERE, Mordelt(verb + name), exitCode, "");
+    if (!CHECK_EQ(WaitForSingleObject(server, 10000), static_cast<DWORD>(WAIT_OBJECT_0))) {
+      // Mordelt did not open the pipe: open it here, so that the server ends.
+      CloseHandle(CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      WaitForSingleObject(server, INFINITE);
+    }
+    CloseHandle(server);
+    CheckRun(CONFORMANCE_HERE, Mordelt(verb + "NUL"), exitCode, "");
+  }
+  CHECK(!ValueExists(kBase, "FromPipe"));
+  CheckString(CONFORMANCE_HERE, kBase, "Kept", "k");
 }
 
 CONFORMANCE_TEST(RegistryScriptSlashesInsideFieldsAreText) {

@@ -6,8 +6,9 @@
 namespace fakes {
 namespace {
 
-constexpr std::uint32_t kErrorNoMoreFiles = 18;  // ERROR_NO_MORE_FILES
-constexpr std::uint32_t kErrorFileExists = 80;   // ERROR_FILE_EXISTS
+constexpr std::uint32_t kErrorNoMoreFiles = 18;       // ERROR_NO_MORE_FILES
+constexpr std::uint32_t kErrorFileExists = 80;        // ERROR_FILE_EXISTS
+constexpr std::uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
 
 constexpr int kEof = -1;
 
@@ -50,6 +51,10 @@ std::size_t DirectoryLength(const std::string& path) {
 
 std::string Flag(bool value) { return value ? "1" : "0"; }
 
+std::string FileName(platform::FileHandle file) {
+  return "file#" + std::to_string(reinterpret_cast<std::uintptr_t>(file));
+}
+
 }  // namespace
 
 FakeFiles::Entry* FakeFiles::Find(const std::string& name) {
@@ -63,22 +68,121 @@ const FakeFiles::Entry* FakeFiles::Find(const std::string& name) const {
   return const_cast<FakeFiles*>(this)->Find(name);
 }
 
-platform::TextFileHandle FakeFiles::fopen_r(const char* name) {
-  if (auto fault = log_.Record("fopen", Quote(name))) {
-    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+FakeFiles::Entry* FakeFiles::Opened(platform::FileHandle file, std::uint32_t needed,
+                                    OpenFile** open) {
+  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(file));
+  if (handle == handles_.end()) {
+    Fail(platform::kErrorInvalidHandle);
     return nullptr;
+  }
+  if ((handle->second.access & needed) != needed) {
+    Fail(platform::kErrorAccessDenied);
+    return nullptr;
+  }
+  if (open != nullptr) *open = &handle->second;
+  return Find(handle->second.name);
+}
+
+platform::FileHandle FakeFiles::CreateFileA(const char* name, std::uint32_t access,
+                                            std::uint32_t share, std::uint32_t flagsAndAttributes) {
+  if (auto fault =
+          log_.Record("CreateFileA", Quote(name) + ", access " + Hex(access) + ", share " +
+                                         Hex(share) + ", flags " + Hex(flagsAndAttributes))) {
+    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+    return platform::InvalidFileHandle();
   }
   const Entry* entry = Find(name);
   if (entry == nullptr) {
     Fail(platform::kErrorFileNotFound);
-    return nullptr;
+    return platform::InvalidFileHandle();
   }
-  if ((entry->attributes & kFileAttributeDirectory) != 0) {
+  if ((entry->attributes & kFileAttributeDirectory) != 0 &&
+      (flagsAndAttributes & platform::kFileFlagBackupSemantics) == 0) {
     Fail(platform::kErrorAccessDenied);
-    return nullptr;
+    return platform::InvalidFileHandle();
+  }
+  constexpr std::uint32_t kSharedByALock =
+      platform::kGenericRead | platform::kFileReadAttributes | platform::kFileWriteAttributes;
+  if (entry->locked && (access & ~kSharedByALock) != 0) {
+    Fail(kErrorSharingViolation);
+    return platform::InvalidFileHandle();
   }
   const std::uintptr_t handle = nextHandle_++;
-  streams_[handle] = Stream{TextModeView(entry->content), 0, false};
+  handles_[handle] = OpenFile{entry->name, access};
+  return reinterpret_cast<platform::FileHandle>(handle);
+}
+
+std::uint32_t FakeFiles::GetFileType(platform::FileHandle file) {
+  if (auto fault = log_.Record("GetFileType", FileName(file))) {
+    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+    return 0;
+  }
+  const Entry* entry = Opened(file, 0);
+  return entry == nullptr ? 0 : entry->fileType;
+}
+
+bool FakeFiles::GetFileInformationByHandle(platform::FileHandle file,
+                                           platform::FileInformation* information) {
+  if (auto fault = log_.Record("GetFileInformationByHandle", FileName(file))) {
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+  }
+  const Entry* entry = Opened(file, platform::kFileReadAttributes);
+  if (entry == nullptr) return false;
+  information->attributes = entry->attributes;
+  information->numberOfLinks = entry->links;
+  return true;
+}
+
+bool FakeFiles::SetFileBasicInfo(platform::FileHandle file, std::uint32_t attributes) {
+  if (auto fault = log_.Record("SetFileBasicInfo", FileName(file) + ", " + Hex(attributes))) {
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+  }
+  Entry* entry = Opened(file, platform::kFileWriteAttributes);
+  if (entry == nullptr) return false;
+  if (attributes != 0) entry->attributes = attributes;
+  return true;
+}
+
+bool FakeFiles::SetFileDispositionInfo(platform::FileHandle file) {
+  if (auto fault = log_.Record("SetFileDispositionInfo", FileName(file))) {
+    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
+  }
+  OpenFile* open = nullptr;
+  const Entry* entry = Opened(file, platform::kDeleteAccess, &open);
+  if (entry == nullptr) return false;
+  if ((entry->attributes & platform::kFileAttributeReadonly) != 0) {
+    return Fail(platform::kErrorAccessDenied);
+  }
+  open->deleting = true;
+  return true;
+}
+
+bool FakeFiles::CloseHandle(platform::FileHandle file) {
+  const auto fault = log_.Record("CloseHandle", FileName(file));
+  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(file));
+  if (handle == handles_.end()) {
+    ++badCloses_;
+    return false;
+  }
+  const OpenFile closed = handle->second;
+  handles_.erase(handle);
+  const Entry* entry = Find(closed.name);
+  if (closed.deleting && entry != nullptr && !entry->deleteShared) RemoveFile(closed.name);
+  return !fault;
+}
+
+platform::TextFileHandle FakeFiles::fdopen_r(platform::FileHandle file) {
+  const auto fault = log_.Record("fdopen", FileName(file));
+  const Entry* entry = Opened(file, 0);
+  const std::string content = entry == nullptr ? std::string() : entry->content;
+  if (handles_.erase(reinterpret_cast<std::uintptr_t>(file)) == 0) ++badCloses_;  // taken over
+  if (fault) {
+    Fail(FaultOr(*fault, platform::kErrorNotEnoughMemory));
+    return nullptr;
+  }
+  if (entry == nullptr) return nullptr;
+  const std::uintptr_t handle = nextHandle_++;
+  streams_[handle] = Stream{TextModeView(content), 0, false};
   return reinterpret_cast<platform::TextFileHandle>(handle);
 }
 
@@ -141,44 +245,7 @@ bool FakeFiles::CopyFileA(const char* existingName, const char* newName, bool fa
     destination->attributes = copy.attributes;
     return true;
   }
-  entries_.push_back(Entry{newName, copy.content, copy.attributes, false, false, ""});
-  return true;
-}
-
-std::uint32_t FakeFiles::GetFileAttributesA(const char* path) {
-  if (auto fault = log_.Record("GetFileAttributesA", Quote(path))) {
-    Fail(FaultOr(*fault, platform::kErrorAccessDenied));
-    return platform::kInvalidFileAttributes;
-  }
-  const Entry* entry = Find(path);
-  if (entry == nullptr) {
-    Fail(platform::kErrorFileNotFound);
-    return platform::kInvalidFileAttributes;
-  }
-  return entry->attributes;
-}
-
-bool FakeFiles::SetFileAttributesA(const char* path, std::uint32_t attributes) {
-  if (auto fault = log_.Record("SetFileAttributesA", Quote(path) + ", " + Hex(attributes))) {
-    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
-  }
-  Entry* entry = Find(path);
-  if (entry == nullptr) return Fail(platform::kErrorFileNotFound);
-  entry->attributes = attributes;
-  return true;
-}
-
-bool FakeFiles::DeleteFileA(const char* path) {
-  if (auto fault = log_.Record("DeleteFileA", Quote(path))) {
-    return Fail(FaultOr(*fault, platform::kErrorAccessDenied));
-  }
-  const Entry* entry = Find(path);
-  if (entry == nullptr) return Fail(platform::kErrorFileNotFound);
-  if (entry->locked ||
-      (entry->attributes & (platform::kFileAttributeReadonly | kFileAttributeDirectory)) != 0) {
-    return Fail(platform::kErrorAccessDenied);
-  }
-  if (!entry->deleteShared) RemoveFile(path);
+  entries_.push_back(Entry{newName, copy.content, copy.attributes, false, false, "", true});
   return true;
 }
 
@@ -204,6 +271,7 @@ std::size_t FakeFiles::ReportMatch(const std::string& pattern, std::size_t from,
     }
     *data = platform::FindData{};
     data->fileAttributes = entry.attributes;
+    data->reparseTag = entry.reparseTag;
     std::strncpy(data->fileName, fileName.c_str(), sizeof data->fileName - 1);
     data->nameExact = entry.nameConvertible;
     if (!entry.nameConvertible) {
@@ -260,7 +328,7 @@ void FakeFiles::AddFile(const std::string& name, const std::string& content,
     entry->attributes = attributes;
     return;
   }
-  entries_.push_back(Entry{name, content, attributes, false, false, ""});
+  entries_.push_back(Entry{name, content, attributes, false, false, "", true});
 }
 
 void FakeFiles::RemoveFile(const std::string& name) {
@@ -272,6 +340,18 @@ void FakeFiles::RemoveFile(const std::string& name) {
 void FakeFiles::SetShortName(const std::string& name, const std::string& shortName) {
   Entry* entry = Find(name);
   if (entry != nullptr) entry->shortName = shortName;
+}
+
+void FakeFiles::SetNumberOfLinks(const std::string& name, std::uint32_t links) {
+  Entry* entry = Find(name);
+  if (entry != nullptr) entry->links = links;
+}
+
+void FakeFiles::SetReparseTag(const std::string& name, std::uint32_t tag) {
+  Entry* entry = Find(name);
+  if (entry == nullptr) return;
+  entry->attributes |= platform::kFileAttributeReparsePoint;
+  entry->reparseTag = tag;
 }
 
 void FakeFiles::SetNameNotConvertible(const std::string& name) {
@@ -299,6 +379,11 @@ std::string FakeFiles::Content(const std::string& name) const {
 std::uint32_t FakeFiles::Attributes(const std::string& name) const {
   const Entry* entry = Find(name);
   return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
+}
+
+std::uint32_t FakeFiles::ReparseTag(const std::string& name) const {
+  const Entry* entry = Find(name);
+  return entry == nullptr ? 0 : entry->reparseTag;
 }
 
 std::vector<std::string> FakeFiles::Names() const {

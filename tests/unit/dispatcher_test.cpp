@@ -346,7 +346,7 @@ TEST(FileVerbsTest, DelfileDeletesReadOnlyFilesAndAcceptsMissingOnes) {
   fake.files.Lock("C:\\busy.sys");
   EXPECT_EQ(Dispatch(fake, {"-delfile", "C:\\busy.sys"}).exitCode, 7);
   EXPECT_EQ(Dispatch(fake, {"-delfile"}).exitCode, 1);
-  EXPECT_EQ(fake.log.Count("DeleteFileA"), 3u);
+  EXPECT_EQ(fake.log.Count("CreateFileA"), 3u);
 }
 
 }  // namespace

@@ -11,6 +11,13 @@ using namespace std::string_literals;
 
 class FakeFilesTest : public ::testing::Test {
  protected:
+  platform::TextFileHandle Open(const char* name) {
+    const platform::FileHandle file = files.CreateFileA(name, platform::kGenericRead, 3, 0);
+    return file == platform::InvalidFileHandle() ? nullptr : files.fdopen_r(file);
+  }
+  platform::FileHandle OpenToDelete(const char* name) {
+    return files.CreateFileA(name, platform::kDeleteAccess | platform::kFileWriteAttributes, 7, 0);
+  }
   fakes::CallLog log;
   fakes::FakeFiles files{log};
 };
@@ -19,7 +26,7 @@ TEST_F(FakeFilesTest, FgetsReadsTextModeLinesAsTheRuntimeDoes) {
   files.AddFile("a.txt",
                 "ab\r\ncd\re\0f\r\nlast\x1a"
                 "after"s);
-  const platform::TextFileHandle file = files.fopen_r("A.TXT");
+  const platform::TextFileHandle file = Open("A.TXT");
   ASSERT_NE(file, nullptr);
   char buffer[8];
   ASSERT_EQ(files.fgets(buffer, sizeof buffer, file), buffer);
@@ -38,16 +45,19 @@ TEST_F(FakeFilesTest, FgetsReadsTextModeLinesAsTheRuntimeDoes) {
   EXPECT_EQ(files.OpenStreams(), 1);
   EXPECT_EQ(files.fclose(file), 0);
   EXPECT_EQ(files.OpenHandles(), 0);
-  EXPECT_EQ(log.ArgumentsOf("fgets", 1), "stream#1, size 4");
+  EXPECT_EQ(log.ArgumentsOf("fgets", 1), "stream#2, size 4");
 }
 
 TEST_F(FakeFilesTest, FailedCallsOpenAndChangeNothing) {
   files.AddFile("a.txt", "line\nmore\n");
-  log.Fail("fopen", fakes::kDefaultFault, 0);
-  EXPECT_EQ(files.fopen_r("a.txt"), nullptr);
-  EXPECT_EQ(files.OpenStreams(), 0);
-  EXPECT_EQ(files.fopen_r("missing.txt"), nullptr);
-  const platform::TextFileHandle file = files.fopen_r("a.txt");
+  log.Fail("CreateFileA", fakes::kDefaultFault, 0);
+  EXPECT_EQ(Open("a.txt"), nullptr);
+  EXPECT_EQ(files.OpenHandles(), 0);
+  EXPECT_EQ(Open("missing.txt"), nullptr);
+  log.Fail("fdopen", fakes::kDefaultFault, 0);
+  EXPECT_EQ(Open("a.txt"), nullptr);
+  EXPECT_EQ(files.OpenHandles(), 0);  // the handle taken over is closed
+  const platform::TextFileHandle file = Open("a.txt");
   log.Fail("fgets", fakes::kDefaultFault, 0);
   char buffer[16];
   EXPECT_EQ(files.fgets(buffer, sizeof buffer, file), nullptr);
@@ -62,18 +72,18 @@ TEST_F(FakeFilesTest, KernelCallsOverTheFileSet) {
   files.AddFile("C:\\src.txt", "data", platform::kFileAttributeReadonly);
   files.AddFile("C:\\dst.txt", "old", platform::kFileAttributeReadonly);
   EXPECT_FALSE(files.CopyFileA("C:\\src.txt", "C:\\dst.txt", false));  // read-only destination
-  EXPECT_TRUE(files.SetFileAttributesA("C:\\dst.txt", fakes::kFileAttributeNormal));
-  EXPECT_FALSE(files.CopyFileA("C:\\src.txt", "C:\\dst.txt", true));
+  const platform::FileHandle file = OpenToDelete("c:\\DST.txt");
+  EXPECT_FALSE(files.SetFileDispositionInfo(file));  // read-only refuses deletion
+  EXPECT_TRUE(files.SetFileBasicInfo(file, 0));      // 0 changes nothing
+  EXPECT_EQ(files.Attributes("C:\\dst.txt"), platform::kFileAttributeReadonly);
+  EXPECT_TRUE(files.SetFileBasicInfo(file, fakes::kFileAttributeNormal));
   EXPECT_TRUE(files.CopyFileA("C:\\src.txt", "C:\\dst.txt", false));
   EXPECT_EQ(files.Content("C:\\dst.txt"), "data");
-  EXPECT_EQ(files.GetFileAttributesA("c:\\DST.txt"), platform::kFileAttributeReadonly);
-  EXPECT_FALSE(files.DeleteFileA("C:\\dst.txt"));  // read-only refuses deletion
-  EXPECT_TRUE(files.SetFileAttributesA("C:\\dst.txt", fakes::kFileAttributeNormal));
-  EXPECT_TRUE(files.DeleteFileA("C:\\dst.txt"));
+  EXPECT_TRUE(files.SetFileBasicInfo(file, fakes::kFileAttributeNormal));
+  EXPECT_TRUE(files.SetFileDispositionInfo(file));
+  EXPECT_TRUE(files.CloseHandle(file));  // deleted when closed
   EXPECT_FALSE(files.Exists("C:\\dst.txt"));
-  EXPECT_EQ(files.GetFileAttributesA("C:\\dst.txt"), platform::kInvalidFileAttributes);
   EXPECT_FALSE(files.CopyFileA("C:\\none", "C:\\x", false));
-  EXPECT_FALSE(files.SetFileAttributesA("C:\\none", 0));
 }
 
 TEST_F(FakeFilesTest, FindFirstFileReportsTheFirstMatchInOrder) {
@@ -126,18 +136,20 @@ TEST_F(FakeFilesTest, FindFirstFileMatchesLongNamesAsTheSystemsWildcards) {
 TEST_F(FakeFilesTest, ALockedFileRefusesDeletionOnly) {
   files.AddFile("C:\\busy.sys", "x");
   files.Lock("c:\\BUSY.sys");
-  EXPECT_FALSE(files.DeleteFileA("C:\\busy.sys"));
-  EXPECT_TRUE(files.Exists("C:\\busy.sys"));
-  EXPECT_TRUE(files.SetFileAttributesA("C:\\busy.sys", fakes::kFileAttributeNormal));
+  EXPECT_EQ(OpenToDelete("C:\\busy.sys"), platform::InvalidFileHandle());
+  EXPECT_EQ(files.GetLastError(), 32u);
+  const platform::TextFileHandle stream = Open("C:\\busy.sys");
+  EXPECT_NE(stream, nullptr);
+  EXPECT_EQ(files.fclose(stream), 0);
   EXPECT_TRUE(files.CopyFileA("C:\\busy.sys", "C:\\copy.sys", true));
-  EXPECT_TRUE(files.DeleteFileA("C:\\copy.sys"));  // the copy is not in use
+  EXPECT_TRUE(files.CloseHandle(OpenToDelete("C:\\copy.sys")));  // not in use
 }
 
 TEST_F(FakeFilesTest, ClosingAHandleThatIsNotOpenIsCounted) {
   files.AddFile("a.txt", "");
   platform::FindData data;
   const platform::FindHandle search = files.FindFirstFileW("*.txt", &data);
-  const platform::TextFileHandle stream = files.fopen_r("a.txt");
+  const platform::TextFileHandle stream = Open("a.txt");
   EXPECT_TRUE(files.FindClose(search));
   EXPECT_EQ(files.fclose(stream), 0);
   EXPECT_EQ(files.BadCloses(), 0);

@@ -462,7 +462,12 @@ bool OnAHeldKey(const Fault& fault) {
 
 // Whether a failed open of a script or path file found no file to read: nothing to do then.
 bool NoFileToRead(const Fault& fault) {
-  return fault.name == "fopen" && fault.error == platform::kErrorFileNotFound;
+  return fault.name == "CreateFileA" && fault.error == platform::kErrorFileNotFound;
+}
+
+// Whether `fault` fails the opening of a script or path file, before anything is read.
+bool IsOpeningCall(const Fault& fault) {
+  return fault.name == "CreateFileA" || fault.name == "GetFileType" || fault.name == "fdopen";
 }
 
 // How a script run ends when `fault` fails: a script that is not there is nothing to do; one
@@ -471,7 +476,7 @@ bool NoFileToRead(const Fault& fault) {
 Expected ScriptEnd(const Fault& fault, bool deleting) {
   const std::string failure = deleting ? "6" : "5";
   if (NoFileToRead(fault) || fault.name == "fclose") return {"0", ""};
-  if (fault.name == "fopen" || fault.name == "fgets" || fault.name == "HeapAlloc") {
+  if (IsOpeningCall(fault) || fault.name == "fgets" || fault.name == "HeapAlloc") {
     return {failure, ""};
   }
   // A held key found deleted is prepared again, and the entry applied.
@@ -503,7 +508,7 @@ Operation Script(bool deleting) {
   };
   operation.success = {"0", ""};
   operation.onFailure = [deleting](const Fault& fault) { return ScriptEnd(fault, deleting); };
-  operation.errors["fopen"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
+  operation.errors["CreateFileA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
   operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
   operation.errors["RegSetValueExA"] = {fakes::kDefaultFault, 1018};
   operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2, 1018};
@@ -511,7 +516,7 @@ Operation Script(bool deleting) {
     // Entries before a failing one stay applied; neither it nor any after it is made. A run
     // that does not stop applies every entry.
     const bool stopped = ScriptEnd(fault, deleting).result != "0";
-    if (fault.name == "fopen") return;
+    if (IsOpeningCall(fault)) return;
     const int failing = stopped ? EntryOf(fault) : 3;
     for (int i = 0; i < 3; ++i) {
       const ScriptEntry& entry = kScriptEntries[i];
@@ -541,10 +546,10 @@ Operation PathFile() {
   operation.success = {"0", ""};
   operation.onFailure = [](const Fault& fault) -> Expected {
     if (NoFileToRead(fault) || fault.name == "fclose") return {"0", ""};
-    if (fault.name == "fopen" || fault.name == "fgets") return {"6", ""};  // nothing removed
+    if (IsOpeningCall(fault) || fault.name == "fgets") return {"6", ""};  // nothing removed
     return ScriptEnd(fault, true);
   };
-  operation.errors["fopen"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
+  operation.errors["CreateFileA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
   operation.errors["RegCreateKeyExA"] = {fakes::kDefaultFault, 2};
   operation.errors["RegDeleteValueA"] = {fakes::kDefaultFault, 2};
   return operation;
@@ -689,11 +694,12 @@ TEST(FaultSweepTest, CopyFileReplacing) {
   Sweep(operation);
 }
 
-// Every call of DeleteFileForced comes before the deletion or is the deletion: failing any of them
-// leaves the read-only file in place and the deletion refused. A refused deletion is done only
-// when the system says there is no such file.
+// Every call of DeleteFileForced but the closing comes before the deletion or is the deletion:
+// failing any of them leaves the read-only file in place and the deletion refused, unless the
+// open says there is no such file. A file marked for deletion goes, even when closing it fails.
 std::string DeleteEnd(const Fault& fault) {
-  return fault.name == "DeleteFileA" && fault.error == platform::kErrorFileNotFound ? "0" : "7";
+  if (fault.name == "CreateFileA" && fault.error == platform::kErrorFileNotFound) return "0";
+  return fault.name == "CloseHandle" ? "0" : "7";
 }
 
 TEST(FaultSweepTest, DeleteFileForced) {
@@ -707,10 +713,13 @@ TEST(FaultSweepTest, DeleteFileForced) {
   };
   operation.success = {"0", ""};
   operation.onFailure = [](const Fault& fault) { return Expected{DeleteEnd(fault), ""}; };
-  operation.errors["GetFileAttributesA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
-  operation.errors["DeleteFileA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
+  operation.errors["CreateFileA"] = {fakes::kDefaultFault, platform::kErrorFileNotFound};
   operation.verify = [](World& world, const Fault& fault) {
-    EXPECT_TRUE(world.fake.files.Exists("C:\\a.txt")) << fault.name;
+    EXPECT_EQ(world.fake.files.Exists("C:\\a.txt"), fault.name != "CloseHandle") << fault.name;
+    if (fault.name != "CloseHandle") {
+      EXPECT_EQ(world.fake.files.Attributes("C:\\a.txt"), fakes::kFileAttributeArchive | 1)
+          << fault.name;
+    }
   };
   Sweep(operation);
 }

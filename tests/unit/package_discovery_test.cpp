@@ -29,10 +29,10 @@ TEST(FindFirstPackageTest, SkipsEntriesThatAreNoPackageFileToTheFirstThatIs) {
     std::string name;
     std::uint32_t attributes;
     std::string shortName;
-    bool convertible = true;  // the ANSI code page holds the long name exactly
+    bool convertible = true;       // the ANSI code page holds the long name exactly
+    std::uint32_t reparseTag = 0;  // a reparse point with this tag
   };
   const std::uint32_t file = fakes::kFileAttributeArchive;
-  const std::uint32_t link = platform::kFileAttributeReparsePoint | file;
   struct Row {
     std::vector<Entry> entries;  // in the order the search lists them
     const char* package;         // null: none
@@ -40,7 +40,15 @@ TEST(FindFirstPackageTest, SkipsEntriesThatAreNoPackageFileToTheFirstThatIs) {
   for (const Row& row : {
            Row{{{"Folder.msi", fakes::kFileAttributeDirectory, ""}, {"Product.msi", file, ""}},
                "Product.msi"},
-           Row{{{"Link.msi", link, ""}, {"Product.msi", file, ""}}, "Product.msi"},
+           // A symbolic link and a mount point lead elsewhere; a deduplicated file is a file.
+           Row{{{"Link.msi", file, "", true, 0xA000000C}, {"Product.msi", file, ""}},
+               "Product.msi"},
+           Row{{{"Mount.msi", file, "", true, 0xA0000003}, {"Product.msi", file, ""}},
+               "Product.msi"},
+           Row{{{"Dedup.msi", file, "", true, 0x80000013}, {"Product.msi", file, ""}}, "Dedup.msi"},
+           // The name-surrogate bit alone decides, also for another vendor's tag.
+           Row{{{"Other.msi", file, "", true, 0x2000ABCD}, {"Product.msi", file, ""}},
+               "Product.msi"},
            // Listed through their short names only.
            Row{{{"App.msix", file, "APP~1.MSI"}, {"Product.msi_old", file, "PRODUC~1.MSI"}},
                nullptr},
@@ -59,6 +67,7 @@ TEST(FindFirstPackageTest, SkipsEntriesThatAreNoPackageFileToTheFirstThatIs) {
       fake.files.AddDirectoryEntry(entry.name, entry.attributes);
       if (!entry.shortName.empty()) fake.files.SetShortName(entry.name, entry.shortName);
       if (!entry.convertible) fake.files.SetNameNotConvertible(entry.name);
+      if (entry.reparseTag != 0) fake.files.SetReparseTag(entry.name, entry.reparseTag);
     }
     const std::optional<setup::PackageName> name = setup::FindFirstPackage(fake.files);
     const std::string shown = row.entries[0].name;

@@ -48,7 +48,8 @@ TEST_F(PathFileTest, RemovesTheValueNamedByTheWord) {
   fake.registry.PutString("SOFTWARE\\Example\\Tool", "Other", "y");
   EXPECT_EQ(RunWith("SOFTWARE\\Example\\Tool\\InstallDir\n"), 0);
   EXPECT_EQ(Deleted(), "SOFTWARE\\Example\\Tool|InstallDir");
-  EXPECT_EQ(fake.log.ArgumentsOf("fopen"), "\"C:\\Setup\\path.txt\"");
+  EXPECT_EQ(fake.log.ArgumentsOf("CreateFileA"),
+            "\"C:\\Setup\\path.txt\", access 0x80000000, share 0x3, flags 0x110080");
   EXPECT_FALSE(fake.registry.Value("SOFTWARE\\Example\\Tool", "InstallDir").has_value());
   EXPECT_EQ(fake.registry.ValueCount("SOFTWARE\\Example\\Tool"), 1u);
   EXPECT_EQ(fake.console.output, "");
@@ -60,6 +61,9 @@ TEST_F(PathFileTest, RemovesTheValueNamedByTheWord) {
 TEST_F(PathFileTest, LeadingLinesAndBlanksAreSkippedAndTheRestIsIgnored) {
   EXPECT_EQ(RunWith("\n\r\n  \t\n \v\f SOFTWARE\\A\\N second\\word\nthird\\line\n"), 6);
   EXPECT_EQ(Deleted(), "SOFTWARE\\A|N");
+  fake.log.Clear();
+  EXPECT_EQ(RunWith("\n\xFF\xFE\\N\n"), 6);  // only the file's first bytes can be a UTF-16 mark
+  EXPECT_EQ(Deleted(), "\xFF\xFE|N");
 }
 
 TEST_F(PathFileTest, CrLfFileAndWordWithoutLineEnd) {
@@ -101,7 +105,7 @@ TEST_F(PathFileTest, MissingValuePrintsTheErrorAndGivesSix) {
 
 TEST_F(PathFileTest, MissingFileGivesZeroAndDoesNothing) {
   EXPECT_EQ(mordelt::DeleteValueFromPathFile(fake.platform, "C:\\none.txt"), 0);
-  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"fopen", "GetLastError"}));
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"CreateFileA", "GetLastError"}));
   EXPECT_EQ(fake.console.output, "");
 }
 
@@ -112,6 +116,7 @@ TEST_F(PathFileTest, FileThatCannotBeOpenedOrReadGivesSixUnlessItDoesNotExist) {
     int failedRead;           // the fgets call (from 0) that fails; -1: none
     bool folder;
     int result;
+    std::string content = "";  // "": the value path of the value present
   };
   const Row rows[] = {
       {"no such file", platform::kErrorFileNotFound, -1, false, 0},
@@ -120,6 +125,9 @@ TEST_F(PathFileTest, FileThatCannotBeOpenedOrReadGivesSixUnlessItDoesNotExist) {
       {"access denied", platform::kErrorAccessDenied, -1, false, 6},
       {"a folder", 0, -1, true, 6},
       {"read error inside the word", 0, 1, false, 6},  // what arrived of it is not used
+      {"an invalid name", platform::kErrorInvalidName, -1, false, 6},
+      // U+5C5C U+4E41: read as ANSI text, two backslashes and "NA".
+      {"UTF-16 big-endian", 0, -1, false, 6, "\xFE\xFF\x5C\x5C\x4E\x41"},
   };
   for (const Row& row : rows) {
     fakes::FakePlatform fresh;
@@ -128,9 +136,9 @@ TEST_F(PathFileTest, FileThatCannotBeOpenedOrReadGivesSixUnlessItDoesNotExist) {
     if (row.folder) {
       fresh.files.AddDirectoryEntry("f", fakes::kFileAttributeDirectory);
     } else {
-      fresh.files.AddFile("f", "S\\A\\" + value + "\n");
+      fresh.files.AddFile("f", row.content.empty() ? "S\\A\\" + value + "\n" : row.content);
     }
-    if (row.openError != 0) fresh.log.Fail("fopen", row.openError);
+    if (row.openError != 0) fresh.log.Fail("CreateFileA", row.openError);
     if (row.failedRead >= 0) fresh.log.Fail("fgets", fakes::kDefaultFault, row.failedRead);
     EXPECT_EQ(mordelt::DeleteValueFromPathFile(fresh.platform, "f"), row.result) << row.what;
     EXPECT_EQ(fresh.log.Count("RegCreateKeyExA"), 0u) << row.what;
@@ -176,6 +184,19 @@ TEST_F(PathFileTest, LastBackslashStepsOverDoubleByteCharacters) {
   EXPECT_EQ(RunWith("SOFTWARE\\\x95\x5c\\Mode"), 0);
   EXPECT_EQ(fake.log.ArgumentsOf("RegOpenKeyExA"),
             "HKLM, \"SOFTWARE\\\x95\x5c\", options 0x0, access 0x2");
+}
+
+TEST_F(PathFileTest, UnderTheUtf8CodePageAWordThatIsNoUtf8GivesSix) {
+  fakes::FakePlatform utf8;
+  utf8.codePage.UseUtf8();
+  utf8.registry.PutString("S\\A", "M\xFCller", "x");
+  utf8.files.AddFile("f", "S\\A\\M\xFCller\n");
+  EXPECT_EQ(mordelt::DeleteValueFromPathFile(utf8.platform, "f"), 6);
+  EXPECT_EQ(utf8.log.Count("RegCreateKeyExA"), 0u);
+  // Under any other code page the bytes are used as they are, even where they end early.
+  fake.codePage.UseShiftJis();
+  fake.registry.PutString("S\\A", "N\x95", "x");
+  EXPECT_EQ(RunWith("S\\A\\N\x95"), 0);
 }
 
 TEST_F(PathFileTest, WordWhoseOnlyBackslashIsATrailByteGivesSix) {

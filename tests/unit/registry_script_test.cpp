@@ -81,7 +81,7 @@ TEST_F(ScriptTest, ExampleSetsThreeValuesInOrder) {
             "A long text that goes on");
   EXPECT_EQ(fake.registry.StringValue("SOFTWARE\\Example\\Tool\\Options", "Mode"), "auto");
   EXPECT_EQ(fake.console.output, "");
-  EXPECT_EQ(fake.log.Names().front(), "fopen");
+  EXPECT_EQ(fake.log.Names().front(), "CreateFileA");
   EXPECT_EQ(fake.log.Names().back(), "fclose");
   ExpectNothingLeft();
 }
@@ -102,9 +102,10 @@ TEST_F(ScriptTest, ExampleInDeleteModeRemovesTheSameValuesOnly) {
 }
 
 TEST_F(ScriptTest, CrLfFileReadsAsTheSameScript) {
-  std::string crlf;
+  std::string crlf = "\xEF\xBB\xBF";  // as Notepad saves UTF-8: the mark is text of a line
   for (const char* p = kExample; *p != '\0'; ++p)
     crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+  crlf += "\xFF\xFE\r\n";  // only the file's first bytes can be a UTF-16 mark
   EXPECT_EQ(RunFile(ScriptMode::SetValues, crlf), 0);
   EXPECT_EQ(Applied(), (Entries{"SOFTWARE\\Example\\Tool|InstallDir|C:\\Program Files\\Example",
                                 "SOFTWARE\\Example\\Tool|Description|A long text that goes on",
@@ -143,9 +144,11 @@ TEST_F(ScriptTest, SetModeStopsAtTheFirstFailureAndKeepsTheEntriesBefore) {
 TEST_F(ScriptTest, MissingFileGivesZeroWithoutAnyRegistryCall) {
   EXPECT_EQ(mordelt::SetValuesFromScriptFile(fake.platform, "C:\\none.txt"), 0);
   EXPECT_EQ(mordelt::DeleteValuesFromScriptFile(fake.platform, "C:\\none.txt"), 0);
-  EXPECT_EQ(fake.log.Names(),
-            (std::vector<std::string>{"fopen", "GetLastError", "fopen", "GetLastError"}));
-  EXPECT_EQ(fake.log.ArgumentsOf("fopen"), "\"C:\\none.txt\"");
+  EXPECT_EQ(fake.log.Names(), (std::vector<std::string>{"CreateFileA", "GetLastError",
+                                                        "CreateFileA", "GetLastError"}));
+  // Reading, sharing reading and writing; a pipe's server may not act as the caller.
+  EXPECT_EQ(fake.log.ArgumentsOf("CreateFileA"),
+            "\"C:\\none.txt\", access 0x80000000, share 0x3, flags 0x110080");
   EXPECT_EQ(fake.console.output, "");
 }
 
@@ -166,6 +169,7 @@ TEST_F(ScriptTest, FileThatCannotBeOpenedOrReadFailsUnlessItDoesNotExist) {
     std::string content;      // empty: the name is a folder
     bool fails;               // with the mode's failure code; else 0
     Entries applied;          // the entries applied before the failure
+    std::uint32_t fileType = platform::kFileTypeDisk;  // another: a pipe or device offering it
   };
   const Row rows[] = {
       {"no such file", platform::kErrorFileNotFound, -1, kExample, false, {}},
@@ -176,6 +180,9 @@ TEST_F(ScriptTest, FileThatCannotBeOpenedOrReadFailsUnlessItDoesNotExist) {
       {"first read", 0, 0, kExample, true, {}},
       {"third line", 0, 2, kExample, true, {"SOFTWARE\\Example\\Tool|InstallDir"}},
       {"inside a long line", 0, 2, kTwo, true, {"S\\A|N"}},  // what arrived of it is not applied
+      {"an invalid name", platform::kErrorInvalidName, -1, kExample, true, {}},
+      {"a pipe", 0, -1, kExample, true, {}, 3},
+      {"UTF-16", 0, -1, "\xFF\xFE\"\0S\0\\\0A\0\"\0 \0\"\0N\0\"\0 \0\"\0V\0\"\0\n\0"s, true, {}},
   };
   for (const Row& row : rows) {
     for (ScriptMode mode : {ScriptMode::SetValues, ScriptMode::DeleteValues}) {
@@ -189,9 +196,9 @@ TEST_F(ScriptTest, FileThatCannotBeOpenedOrReadFailsUnlessItDoesNotExist) {
       if (row.content.empty()) {
         fresh.files.AddDirectoryEntry("f", fakes::kFileAttributeDirectory);
       } else {
-        fresh.files.AddFile("f", row.content);
+        fresh.files.AddDevice("f", row.fileType, row.content);
       }
-      if (row.openError != 0) fresh.log.Fail("fopen", row.openError);
+      if (row.openError != 0) fresh.log.Fail("CreateFileA", row.openError);
       if (row.failedRead >= 0) fresh.log.Fail("fgets", fakes::kDefaultFault, row.failedRead);
       EXPECT_EQ(setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
                         : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f"),
@@ -213,11 +220,12 @@ TEST_F(ScriptTest, FileThatCannotBeOpenedOrReadFailsUnlessItDoesNotExist) {
 
 TEST_F(ScriptTest, RunRegistryScriptNeitherOpensNorClosesTheFile) {
   fake.files.AddFile("f", "\"K\\A\" \"N\" \"V\"\n");
-  const platform::TextFileHandle file = fake.files.fopen_r("f");
+  const platform::TextFileHandle file =
+      fake.files.fdopen_r(fake.files.CreateFileA("f", platform::kGenericRead, 3, 0));
   ASSERT_NE(file, nullptr);
   fake.log.Clear();
   EXPECT_EQ(mordelt::RunRegistryScript(fake.platform, ScriptMode::SetValues, file), 0);
-  EXPECT_EQ(fake.log.Count("fopen") + fake.log.Count("fclose"), 0u);
+  EXPECT_EQ(fake.log.Count("CreateFileA") + fake.log.Count("fclose"), 0u);
   EXPECT_EQ(fake.files.OpenStreams(), 1);
   EXPECT_EQ(fake.files.fclose(file), 0);
 }
@@ -442,6 +450,41 @@ TEST_F(ScriptTest, LeadByteAtTheEndOfALineStaysOneByte) {
   fake.codePage.UseShiftJis();
   EXPECT_EQ(RunFile(ScriptMode::SetValues, "\"S\\A\" \"N\" \"V\x95"), 0);
   EXPECT_EQ(fake.registry.StringValue("S\\A", "N"), "V\x95");
+}
+
+TEST_F(ScriptTest, UnderTheUtf8CodePageAnEntryThatIsNoUtf8StopsTheScript) {
+  struct Row {
+    const char* what;
+    ScriptMode mode;
+    std::string second;  // the lines between the entries of S\A and S\C
+    std::size_t applied;
+  };
+  const Row rows[] = {
+      {"data in code page 1252", ScriptMode::SetValues, "\"S\\B\" \"M\" \"M\xFCller\"\n", 1},
+      {"value name", ScriptMode::DeleteValues, "\"S\\B\" \"M\xFC\" \"x\"\n", 1},
+      {"key path", ScriptMode::SetValues, "\"S\\\xFC\" \"M\" \"x\"\n", 1},
+      // The data is not used when deleting; text that is no entry is skipped as ever.
+      {"data, deleting", ScriptMode::DeleteValues, "\"S\\B\" \"M\" \"M\xFCller\"\n", 3},
+      {"a line of text", ScriptMode::SetValues, "M\xFCller\n\"S\\B\" \"M\" \"x\"\n", 3},
+      // A character cut by the continuation marker is whole again in the joined field.
+      {"joined field", ScriptMode::SetValues, "\"S\\B\" \"M\" \"M\xC3/\n\xBCller\"\n", 3},
+  };
+  for (const Row& row : rows) {
+    fakes::FakePlatform fresh;
+    fresh.codePage.UseUtf8();
+    const bool setting = row.mode == ScriptMode::SetValues;
+    for (const char* key : {"S\\A", "S\\B", "S\\C"}) {
+      if (!setting) fresh.registry.PutString(key, key == std::string("S\\A") ? "N" : "O", "x");
+    }
+    if (!setting) fresh.registry.PutString("S\\B", "M", "x");
+    fresh.files.AddFile("f", "\"S\\A\" \"N\" \"V\"\n" + row.second + "\"S\\C\" \"O\" \"W\"\n");
+    const int result = setting ? mordelt::SetValuesFromScriptFile(fresh.platform, "f")
+                               : mordelt::DeleteValuesFromScriptFile(fresh.platform, "f");
+    EXPECT_EQ(result, row.applied == 3 ? 0 : setting ? 5 : 6) << row.what;
+    EXPECT_EQ(fresh.log.Count(setting ? "RegSetValueExA" : "RegDeleteValueA"), row.applied)
+        << row.what;
+    EXPECT_EQ(fresh.console.output, "") << row.what;
+  }
 }
 
 // ---- the key kept open from one entry to the next ----

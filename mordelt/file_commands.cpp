@@ -10,19 +10,35 @@ int CopyFileReplacing(platform::Files& files, const char* source, const char* de
   return kExitSuccess;
 }
 
+namespace {
+
+// Opens `path` itself for `access`, sharing everything: a link is opened, never the file it
+// points to, and a folder not at all.
+platform::UniqueFile OpenLinkItself(platform::Files& files, const char* path,
+                                    std::uint32_t access) {
+  return platform::UniqueFile(
+      files, files.CreateFileA(
+                 path, access,
+                 platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete,
+                 platform::kFileFlagOpenReparsePoint | platform::kSecuritySqosPresent |
+                     platform::kSecurityIdentification));
+}
+
+}  // namespace
+
 int DeleteFileForced(platform::Files& files, const char* path) {
   // Every step goes through one handle, so that a folder of the path replaced meanwhile cannot
-  // make them reach different files. A link is opened itself, never the file it points to; a
-  // folder is not opened at all. A file that another program holds open without sharing
+  // make them reach different files. A file that another program holds open without sharing
   // deletion is refused here, before anything changes.
-  const platform::UniqueFile file(
-      files,
-      files.CreateFileA(
-          path,
-          platform::kDeleteAccess | platform::kFileReadAttributes | platform::kFileWriteAttributes,
-          platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete,
-          platform::kFileFlagOpenReparsePoint | platform::kSecuritySqosPresent |
-              platform::kSecurityIdentification));
+  constexpr std::uint32_t kDeleteAndReadAttributes =
+      platform::kDeleteAccess | platform::kFileReadAttributes;
+  platform::UniqueFile file =
+      OpenLinkItself(files, path, kDeleteAndReadAttributes | platform::kFileWriteAttributes);
+  // A file that may be deleted but whose attributes may not be changed still goes when it is not
+  // read-only: its mark then cannot be cleared, and the deletion refuses it.
+  if (!file && files.GetLastError() == platform::kErrorAccessDenied) {
+    file = OpenLinkItself(files, path, kDeleteAndReadAttributes);
+  }
   if (!file) {
     // Only the system's "no such file" (or folder, or a name no file can have) means there is
     // nothing to delete.

@@ -15,8 +15,8 @@ namespace mordelt {
 // and when there is no such file (no such file or folder, a name no file can have); 7 when the
 // system refused the deletion for another reason (held open without delete sharing, access
 // denied, a folder, a pipe or device): a read-only file then gets its attributes back as they
-// were, and so does one deleted under this name that keeps other names (hard links). Nothing is
-// printed.
+// were, and so does one deleted under this name that keeps other names (hard links). A file whose
+// attributes may not be changed is still deleted when it is not read-only. Nothing is printed.
 [[nodiscard]] int DeleteFileForced(platform::Files& files, const char* path);
 
 }  // namespace mordelt

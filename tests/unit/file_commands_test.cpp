@@ -151,6 +151,8 @@ TEST(DeleteFileForcedTest, TheAttributesAfterwardsAndWhatWasWritten) {
       {"other names keep the mark", 0x21, {}, 0, {"0x20", "0x21"}, gone, 2},
       {"other names, not read-only", 0x20, {}, 0, {"0x20"}, gone, 2},
       {"a pipe", 0x20, {}, 7, {}, 0x20, 1, 3},
+      {"attributes may not be changed", 0x20, {{"CreateFileA", 0}}, 0, {"0x20"}, gone},
+      {"attributes may not be changed, read-only", 0x21, {{"CreateFileA", 0}}, 7, {"0x20"}, 0x21},
   };
   for (const Row& row : rows) {
     fakes::FakePlatform fake;

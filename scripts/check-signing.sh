@@ -124,37 +124,44 @@ expect_no_package() {
   fi
 }
 
-echo "==> folders that are not the release's own are refused before anything is built"
+echo "==> folders that are not the scripts' own are refused before anything is done"
 folders="$work/folders"
-mkdir -p "$folders/user/sub"
+mkdir -p "$folders/user/sub" "$folders/wine-user/drive_c"
 echo keep >"$folders/user/keep1"
 echo keep >"$folders/user/.keep2"
 echo keep >"$folders/user/sub/data.txt"
+echo keep >"$folders/wine-user/system.reg"
 ln -s "$root" "$folders/link-to-checkout"
-# Every file of the user's folder and of the checkout (but its build tree), with size and time.
-snapshot() { find "$folders/user" "$root" -path "$root/build" -prune -o -printf '%p %s %T@\n' | sort; }
+# Every file of the user's folders and of the checkout (but its build tree), with size and time.
+snapshot() {
+  find "$folders/user" "$folders/wine-user" "$root" -path "$root/build" -prune -o -printf '%p %s %T@\n' |
+    sort
+}
 before=$(snapshot)
-# name | --out | the message expected on standard error
-while IFS='|' read -r name dir message; do
+# name | script and option | folder | exit status | the message expected on standard error
+while IFS='|' read -r name script dir status message; do
   code=0
-  bash "$root/scripts/release.sh" --out "$dir" "$revision" >"$work/$name.log" 2>&1 || code=$?
-  if [[ $code -ne 2 ]]; then
-    fail "$name: exit status $code, not 2 (log: $work/$name.log)"
+  # shellcheck disable=SC2086 # the script and its option
+  bash "$root/scripts/"$script "$dir" >"$work/$name.log" 2>&1 || code=$?
+  if [[ $code -ne $status ]]; then
+    fail "$name: exit status $code, not $status (log: $work/$name.log)"
   elif ! grep -qF -- "$message" "$work/$name.log"; then
     fail "$name: no message \"$message\" in $work/$name.log:"
     tail -n 3 "$work/$name.log"
   else
-    pass "$name: refused with exit status 2"
+    pass "$name: refused with exit status $status"
   fi
 done <<EOF
-user-folder|$folders/user|release.sh: refusing to use $folders/user as an output folder: it is not empty and was not made by release.sh
-link-to-checkout|$folders/link-to-checkout|release.sh: refusing to use $root as an output folder: it is the checkout
-checkout-parent|$root/..|release.sh: refusing to use $(dirname "$root") as an output folder: the checkout $root is inside it
-inside-checkout|$root/build/../not-build|release.sh: refusing to use $root/not-build as an output folder: it is inside the checkout
-home-folder|$HOME|release.sh: refusing to use $(realpath -m "$HOME") as an output folder: it is the home folder
+user-folder|release.sh --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty and was not made by release.sh
+link-to-checkout|release.sh --out|$folders/link-to-checkout|2|release.sh: refusing to use $root as an output folder: it is the checkout
+checkout-parent|release.sh --out|$root/..|2|release.sh: refusing to use $(dirname "$root") as an output folder: the checkout $root is inside it
+inside-checkout|release.sh --out|$root/build/../not-build|2|release.sh: refusing to use $root/not-build as an output folder: it is inside the checkout
+home-folder|release.sh --out|$HOME|2|release.sh: refusing to use $(realpath -m "$HOME") as an output folder: it is the home folder
+certificates-user-folder|throwaway-certificates.sh|$folders/user|2|throwaway-certificates.sh: refusing to use $folders/user as an output folder: it is not empty
+wine-prefix-user-folder|wine-prefix.sh|$folders/wine-user|1|wine-prefix.sh: $folders/wine-user exists, is not empty and was not prepared by this script
 EOF
 if [[ $(snapshot) == "$before" && ! -e $root/not-build ]]; then
-  pass "every file of the user's folder and of the checkout is still there, unchanged"
+  pass "every file of the user's folders and of the checkout is still there, unchanged"
 else
   fail "the refused runs changed files:"
   diff <(echo "$before") <(snapshot) | head -n 10
@@ -173,12 +180,20 @@ wine10_root "$folders/wine10-user" exec /bin/true >"$work/wine10-user.log" 2>&1 
 if [[ $code -ne 77 ]] || ! grep -q "NOT RUN: Wine 10 is not available: refusing to make the root in $folders/wine10-user" \
   "$work/wine10-user.log" || [[ $(cat "$folders/wine10-user/sub/data.txt") != keep ]]; then
   fail "a folder of the user's as the root: exit $code, or its file gone (log: $work/wine10-user.log)"
+elif wine10_root "$folders/wine10-user" remove >>"$work/wine10-user.log" 2>&1 ||
+  [[ $(cat "$folders/wine10-user/sub/data.txt") != keep ]]; then
+  fail "a folder of the user's as the root: remove deleted it or did not fail"
 else
-  pass "a folder of the user's as the root: NOT RUN (77) with the refusal; its file survives"
+  pass "a folder of the user's as the root: NOT RUN (77) with the refusal; remove refuses; its file survives"
 fi
 mkdir -p "$folders/wine10-half-made/debootstrap"
 echo "Being made" >"$folders/wine10-half-made/.mordelt-wine10-being-made"
 echo junk >"$folders/wine10-half-made/debootstrap/junk"
+# Links beside the root, where another user could put them: none is written through.
+echo victim >"$folders/victim"
+for side in lock unavailable debootstrap.log; do
+  ln -s "$folders/victim" "$folders/wine10-half-made.$side"
+done
 code=0
 wine10_root "$folders/wine10-half-made" >"$work/wine10-half-made.log" 2>&1 || code=$?
 if [[ $code -eq 0 || -e $folders/wine10-half-made/debootstrap/junk ]] ||
@@ -190,6 +205,18 @@ elif ! wine10_root "$folders/wine10-half-made" remove || [[ -e $folders/wine10-h
   fail "a half-made root of its own: remove did not delete it"
 else
   pass "a half-made root of its own is deleted and made again; the failure is kept; remove deletes it"
+fi
+mkdir -p "$folders/elsewhere"
+ln -s "$folders/elsewhere" "$folders/wine10-linked.state"
+code=0
+wine10_root "$folders/wine10-linked" >"$work/wine10-linked.log" 2>&1 || code=$?
+if [[ $code -eq 0 || -n $(ls -A "$folders/elsewhere") || -e $folders/wine10-linked ]] ||
+  ! grep -q "is not a folder of this script's own" "$work/wine10-linked.log"; then
+  fail "a link in place of the folder of the side files: not refused (log: $work/wine10-linked.log)"
+elif [[ $(cat "$folders/victim") == victim ]]; then
+  pass "no side file of wine10-root.sh written through a link beside the root"
+else
+  fail "wine10-root.sh wrote through a link beside the root: $folders/victim holds \"$(head -c 80 "$folders/victim")\""
 fi
 
 echo "==> a run stopped with TERM during the build leaves nothing of it"
@@ -239,7 +266,7 @@ EOF
 spy="$work/spy"
 mkdir -p "$spy"
 (umask 077 && printf '%s\n' "$RELEASE_SIGN_PASSWORD" >"$spy/password")
-for tool in cmake osslsigncode; do
+for tool in cmake osslsigncode x86_64-w64-mingw32-objdump; do
   cat >"$spy/$tool" <<EOF
 #!/usr/bin/env bash
 inherited=()
@@ -269,6 +296,7 @@ for n in "\${inherited[@]}"; do
     echo "FOUND a pipe from the release script on descriptor \$n of $tool" >>"$spy/log"
   fi
 done
+echo "$tool: run by \$(tr '\\0' ' ' <"/proc/\$PPID/cmdline")" >>"$spy/log"
 exec $(command -v "$tool") "\$@"
 EOF
   chmod +x "$spy/$tool"
@@ -292,12 +320,21 @@ else
   pass "signed: an earlier run's files are gone from $work/out, dot files included"
 fi
 if grep -q FOUND "$spy/log" || [[ $(grep -c "^cmake: searched" "$spy/log") -lt 4 ]] ||
-  [[ $(grep -c "^osslsigncode: searched" "$spy/log") -ne 4 ]]; then
+  [[ $(grep -c "^osslsigncode: searched" "$spy/log") -ne 4 ]] ||
+  ! grep -q "^x86_64-w64-mingw32-objdump: searched" "$spy/log"; then
   fail "the password: the stand-ins for cmake and osslsigncode found it or did not run ($spy/log):"
   grep -v "searched" "$spy/log" | head -n 10
 else
   pass "the password: in no environment or command line of cmake ($(grep -c "^cmake:" "$spy/log") runs)" \
     "or osslsigncode (4 runs) or their ancestors up to the release script; no pipe inherited"
+fi
+# The checks of the signed programs: the running checkout's check-pe.sh, not the exported commit's.
+if grep -q "objdump: run by .* $work/out/src/scripts/check-pe.sh --signed" "$spy/log" ||
+  ! grep -q "objdump: run by .* $root/scripts/check-pe.sh --signed" "$spy/log"; then
+  fail "the signed programs are not checked by $root/scripts/check-pe.sh alone:"
+  grep -- "--signed" "$spy/log" | sort -u | head -n 3
+else
+  pass "the signed programs are checked by the running checkout's check-pe.sh"
 fi
 zip_file=$(find "$work/out" -maxdepth 1 -name 'Mordelt-*.zip')
 # The name a person reads: the project's version and the commit.
@@ -371,11 +408,24 @@ run_signed() {
     pass "the signed $name runs under $runner: exit 0, the value is set"
   fi
 }
+# Its prefix as an interrupted preparing leaves it: wine-prefix.sh deletes it and makes it again.
+prefix="$work/wineprefix-wine-run"
+bash "$root/scripts/wine-prefix.sh" "$prefix" --stop >/dev/null 2>&1 || true
+rm -rf "$prefix"
+mkdir -p "$prefix/drive_c"
+echo "Being made" >"$prefix/.mordelt-prefix-being-made"
+echo junk >"$prefix/system.reg"
 run_signed x64-Mordelt.exe wine-run.sh "$work/unpacked/x64/Mordelt.exe" \
   "$work/out/build/win64/bin/Mordelt.exe"
 run_signed Mordelt.exe wine10-run.sh "$work/unpacked/Mordelt.exe" \
   "$work/out/build/win32/bin/Mordelt.exe" /reg:32
-bash "$root/scripts/wine-prefix.sh" "$work/wineprefix-wine-run" --stop >/dev/null 2>&1 || true
+if [[ -f $prefix/.prepared-null-graphics && ! -e $prefix/.mordelt-prefix-being-made ]] &&
+  ! grep -qx junk "$prefix/system.reg"; then
+  pass "a half-made prefix of wine-prefix.sh's own is made again"
+else
+  fail "a half-made prefix of wine-prefix.sh's own is not made again: $(ls -A "$prefix" | head -n 5)"
+fi
+bash "$root/scripts/wine-prefix.sh" "$prefix" --stop >/dev/null 2>&1 || true
 if [[ -d $work/wineprefix-wine10-run ]]; then
   bash "$root/scripts/wine-prefix.sh" --wine10 "$work/wineprefix-wine10-run" --stop >/dev/null 2>&1 || true
 fi

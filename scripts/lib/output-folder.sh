@@ -28,9 +28,9 @@ output_folder_resolve() {
 
 output_folder_permitted() {
   local dir root home="" reason=""
-  dir=$(realpath -m -- "$1")
-  root=$(realpath -m -- "$2")
-  [[ -n ${HOME:-} ]] && home=$(realpath -m -- "$HOME")
+  dir=$(output_folder_resolve "$1")
+  root=$(output_folder_resolve "$2")
+  [[ -n ${HOME:-} ]] && home=$(output_folder_resolve "$HOME")
   if [[ $dir == / ]]; then
     reason="it is /"
   elif [[ $dir == "$home" ]]; then

@@ -153,6 +153,7 @@ while IFS='|' read -r name script dir status message; do
   fi
 done <<EOF
 user-folder|release.sh --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty and was not made by release.sh
+user-folder-first|release.sh --sign $work/no-such.pfx --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty
 link-to-checkout|release.sh --out|$folders/link-to-checkout|2|release.sh: refusing to use $root as an output folder: it is the checkout
 checkout-parent|release.sh --out|$root/..|2|release.sh: refusing to use $(dirname "$root") as an output folder: the checkout $root is inside it
 inside-checkout|release.sh --out|$root/build/../not-build|2|release.sh: refusing to use $root/not-build as an output folder: it is inside the checkout
@@ -325,7 +326,7 @@ if grep -q FOUND "$spy/log" || [[ $(grep -c "^cmake: searched" "$spy/log") -lt 4
   fail "the password: the stand-ins for cmake and osslsigncode found it or did not run ($spy/log):"
   grep -v "searched" "$spy/log" | head -n 10
 else
-  pass "the password: in no environment or command line of cmake ($(grep -c "^cmake:" "$spy/log") runs)" \
+  pass "the password: in no environment or command line of cmake ($(grep -c "^cmake: searched" "$spy/log") runs)" \
     "or osslsigncode (4 runs) or their ancestors up to the release script; no pipe inherited"
 fi
 # The checks of the signed programs: the running checkout's check-pe.sh, not the exported commit's.

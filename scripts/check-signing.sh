@@ -139,17 +139,17 @@ snapshot() {
 }
 before=$(snapshot)
 # name | script and option | folder | exit status | the message expected on standard error
-while IFS='|' read -r name script dir status message; do
+while IFS='|' read -r name script dir expected message; do
   code=0
   # shellcheck disable=SC2086 # the script and its option
   bash "$root/scripts/"$script "$dir" >"$work/$name.log" 2>&1 || code=$?
-  if [[ $code -ne $status ]]; then
-    fail "$name: exit status $code, not $status (log: $work/$name.log)"
+  if [[ $code -ne $expected ]]; then
+    fail "$name: exit status $code, not $expected (log: $work/$name.log)"
   elif ! grep -qF -- "$message" "$work/$name.log"; then
     fail "$name: no message \"$message\" in $work/$name.log:"
     tail -n 3 "$work/$name.log"
   else
-    pass "$name: refused with exit status $status"
+    pass "$name: refused with exit status $expected"
   fi
 done <<EOF
 user-folder|release.sh --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty and was not made by release.sh

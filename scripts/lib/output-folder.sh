@@ -48,7 +48,8 @@ output_folder_permitted() {
 }
 
 output_folder_claimable() {
-  local dir=$1 root=$2 marker=$3
+  local dir root=$2 marker=$3
+  dir=$(output_folder_resolve "$1")
   output_folder_permitted "$dir" "$root" || return 1
   if [[ ! -e $dir && ! -L $dir ]]; then
     return 0
@@ -56,7 +57,7 @@ output_folder_claimable() {
     echo "${0##*/}: refusing to use $dir as an output folder: it is not a folder" >&2
     return 1
   elif [[ -f $dir/$marker && ! -L $dir/$marker && -O $dir/$marker ]] ||
-    [[ -z $(find "$dir" -mindepth 1 -maxdepth 1 -print -quit) ]]; then
+    [[ -z $(find -H "$dir" -mindepth 1 -maxdepth 1 -print -quit) ]]; then
     return 0
   fi
   echo "${0##*/}: refusing to use $dir as an output folder: it is not empty and was not made by" \
@@ -65,7 +66,8 @@ output_folder_claimable() {
 }
 
 output_folder_claim() {
-  local dir=$1 root=$2 marker=$3
+  local dir root=$2 marker=$3
+  dir=$(output_folder_resolve "$1")
   output_folder_claimable "$dir" "$root" "$marker" || return 1
   mkdir -p -- "$dir"
   # noclobber: never through a link that someone put there meanwhile.

@@ -20,28 +20,27 @@
 # and removes that marker when it writes the stamp: a half-made root, which
 # carries the marker, is made again; a folder that is not empty and carries
 # neither is not this script's and is refused (the reason is kept like any
-# other, below), never deleted. Mounted inside (each once): proc, /dev, /tmp, and this
-# project's folder at the same path, so that paths mean the same inside and
-# outside. The root is kept outside the project
+# other, below), never deleted. Mounted inside (each once): proc, /dev, /tmp,
+# and this project's folder at the same path, so that paths mean the same
+# inside and outside. The root is kept outside the project
 # (MORDELT_WINE10_ROOT, default /var/cache/mordelt/wine10-root): a clean of
 # the build tree never walks into its mounts, and worktrees share it.
 #
 # The Debian archive is the one that this machine's apt sources name
 # (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources), or
-# MORDELT_DEBIAN_ARCHIVE. Debian unstable moves every day: when the root cannot
-# be made (the archive refuses, a package is renamed or in transition), making
-# it fails with the reason, which is kept in $MORDELT_WINE10_ROOT.state/unavailable
-# until a later making succeeds. That folder, of this script's own (root's, and
-# writable by no one else), also holds the lock and debootstrap's log, so that
-# root never writes through a link that someone put beside the root. The root's
-# apt checks the archive's Release files as Debian does: a host setting that
-# accepts them past their Valid-Until date is not carried into the root. `exec` then runs nothing: it says NOT RUN with
-# that reason and exits 77, which ctest reports as a skipped test; only a plain
-# call of this script tries to make the root again.
+# MORDELT_DEBIAN_ARCHIVE. The root's apt checks the archive's Release files as
+# Debian does: a host setting that accepts them past their Valid-Until date is
+# not carried into the root. Debian unstable moves every day: when the root
+# cannot be made (the archive refuses, a package is renamed or in transition),
+# making it fails with the reason, which is kept in
+# $MORDELT_WINE10_ROOT.state/unavailable until a later making succeeds. That
+# folder, of this script's own (root's, and writable by no one else), also
+# holds the lock and debootstrap's log, so that root never writes through a
+# link that someone put beside the root. `exec` then runs nothing: it says NOT
+# RUN with that reason and exits 77, which ctest reports as a skipped test; only
+# a plain call of this script tries to make the root again.
 # Needs root; another user's calls go through sudo.
 set -euo pipefail
-# The marker, the stamp and the side files are writable by root alone, whatever the caller's umask.
-umask 022
 
 project="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
 # shellcheck source=scripts/lib/output-folder.sh
@@ -264,6 +263,8 @@ ensure() {
 # ensure, at the top level of this script, with the reason of a failure kept in $unavailable
 # (and that of an earlier failure removed).
 try_ensure() {
+  # The marker, the stamp and the side files are writable by root alone, whatever the umask.
+  umask 022
   make_state
   rm -f "$unavailable"
   recording_failure=1

@@ -126,30 +126,40 @@ expect_no_package() {
 
 echo "==> folders that are not the scripts' own are refused before anything is done"
 folders="$work/folders"
-mkdir -p "$folders/user/sub" "$folders/wine-user/drive_c"
-echo keep >"$folders/user/keep1"
-echo keep >"$folders/user/.keep2"
-echo keep >"$folders/user/sub/data.txt"
-echo keep >"$folders/wine-user/system.reg"
+mkdir -p "$folders/user/sub" "$folders/wine-user/drive_c" "$folders/wine10-user" "$folders/elsewhere" \
+  "$folders/wine10-half-made/debootstrap"
+for file in user/keep1 user/.keep2 user/sub/data.txt wine-user/system.reg wine10-user/data.txt victim; do
+  echo keep >"$folders/$file"
+done
 ln -s "$root" "$folders/link-to-checkout"
-# Every file of the user's folders and of the checkout (but its build tree), with size and time.
+# wine10-root.sh: a root of its own, half-made; links beside roots, where another user could put
+# them, are never written through; the archive is a closed local port.
+echo "Being made" >"$folders/wine10-half-made/.mordelt-wine10-being-made"
+for side in lock unavailable debootstrap.log; do
+  ln -s "$folders/victim" "$folders/wine10-half-made.$side"
+done
+ln -s "$folders/elsewhere" "$folders/wine10-linked.state"
+archive=http://127.0.0.1:$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+# Every file of the user's and of the checkout (but its build tree), with size and time.
 snapshot() {
-  find "$folders/user" "$folders/wine-user" "$root" -path "$root/build" -prune -o -printf '%p %s %T@\n' |
-    sort
+  find "$folders/user" "$folders/wine-user" "$folders/wine10-user" "$folders/victim" "$folders/elsewhere" \
+    "$root" -path "$root/build" -prune -o -printf '%p %s %T@\n' | sort
 }
 before=$(snapshot)
-# name | script and option | folder | exit status | the message expected on standard error
+# name | script and arguments (the folder follows; it is MORDELT_WINE10_ROOT too) | exit status |
+# a message expected in the output
 while IFS='|' read -r name script dir expected message; do
   code=0
-  # shellcheck disable=SC2086 # the script and its option
-  bash "$root/scripts/"$script "$dir" >"$work/$name.log" 2>&1 || code=$?
+  # shellcheck disable=SC2086 # the script and its arguments
+  MORDELT_WINE10_ROOT=$dir MORDELT_DEBIAN_ARCHIVE=$archive bash "$root/scripts/"$script "$dir" \
+    >"$work/$name.log" 2>&1 || code=$?
   if [[ $code -ne $expected ]]; then
     fail "$name: exit status $code, not $expected (log: $work/$name.log)"
   elif ! grep -qF -- "$message" "$work/$name.log"; then
     fail "$name: no message \"$message\" in $work/$name.log:"
     tail -n 3 "$work/$name.log"
   else
-    pass "$name: refused with exit status $expected"
+    pass "$name: exit status $expected, \"$message\""
   fi
 done <<EOF
 user-folder|release.sh --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty and was not made by release.sh
@@ -160,64 +170,18 @@ inside-checkout|release.sh --out|$root/build/../not-build|2|release.sh: refusing
 home-folder|release.sh --out|$HOME|2|release.sh: refusing to use $(realpath -m "$HOME") as an output folder: it is the home folder
 certificates-user-folder|throwaway-certificates.sh|$folders/user|2|throwaway-certificates.sh: refusing to use $folders/user as an output folder: it is not empty
 wine-prefix-user-folder|wine-prefix.sh|$folders/wine-user|1|wine-prefix.sh: $folders/wine-user exists, is not empty and was not prepared by this script
+wine10-user-folder|wine10-root.sh exec /bin/true|$folders/wine10-user|77|NOT RUN: Wine 10 is not available: refusing to make the root in $folders/wine10-user
+wine10-user-folder-remove|wine10-root.sh remove|$folders/wine10-user|1|wine10-root: $folders/wine10-user was not made by this script
+wine10-half-made|wine10-root.sh available|$folders/wine10-half-made|77|NOT RUN: Wine 10 is not available: debootstrap from $archive failed
+wine10-half-made-remove|wine10-root.sh remove|$folders/wine10-half-made|0|
+wine10-linked-side-files|wine10-root.sh available|$folders/wine10-linked|77|$folders/wine10-linked.state is not a folder of this script's own
 EOF
-if [[ $(snapshot) == "$before" && ! -e $root/not-build ]]; then
-  pass "every file of the user's folders and of the checkout is still there, unchanged"
+if [[ $(snapshot) == "$before" && ! -e $root/not-build && ! -e $folders/wine10-half-made ]] &&
+  grep -q "removing the unfinished root" "$work/wine10-half-made.log"; then
+  pass "every file of the user's is still there, unchanged; wine10-root.sh's half-made root is gone"
 else
-  fail "the refused runs changed files:"
+  fail "files of the user's changed, or the half-made root is still there:"
   diff <(echo "$before") <(snapshot) | head -n 10
-fi
-
-echo "==> wine10-root.sh deletes only a root of its own"
-closed_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-wine10_root() {
-  MORDELT_WINE10_ROOT=$1 MORDELT_DEBIAN_ARCHIVE="http://127.0.0.1:$closed_port" \
-    bash "$root/scripts/wine10-root.sh" "${@:2}"
-}
-mkdir -p "$folders/wine10-user/sub"
-echo keep >"$folders/wine10-user/sub/data.txt"
-code=0
-wine10_root "$folders/wine10-user" exec /bin/true >"$work/wine10-user.log" 2>&1 || code=$?
-if [[ $code -ne 77 ]] || ! grep -q "NOT RUN: Wine 10 is not available: refusing to make the root in $folders/wine10-user" \
-  "$work/wine10-user.log" || [[ $(cat "$folders/wine10-user/sub/data.txt") != keep ]]; then
-  fail "a folder of the user's as the root: exit $code, or its file gone (log: $work/wine10-user.log)"
-elif wine10_root "$folders/wine10-user" remove >>"$work/wine10-user.log" 2>&1 ||
-  [[ $(cat "$folders/wine10-user/sub/data.txt") != keep ]]; then
-  fail "a folder of the user's as the root: remove deleted it or did not fail"
-else
-  pass "a folder of the user's as the root: NOT RUN (77) with the refusal; remove refuses; its file survives"
-fi
-mkdir -p "$folders/wine10-half-made/debootstrap"
-echo "Being made" >"$folders/wine10-half-made/.mordelt-wine10-being-made"
-echo junk >"$folders/wine10-half-made/debootstrap/junk"
-# Links beside the root, where another user could put them: none is written through.
-echo victim >"$folders/victim"
-for side in lock unavailable debootstrap.log; do
-  ln -s "$folders/victim" "$folders/wine10-half-made.$side"
-done
-code=0
-wine10_root "$folders/wine10-half-made" >"$work/wine10-half-made.log" 2>&1 || code=$?
-if [[ $code -eq 0 || -e $folders/wine10-half-made/debootstrap/junk ]] ||
-  ! grep -q "removing the unfinished root" "$work/wine10-half-made.log" ||
-  ! grep -q "debootstrap from http://127.0.0.1:$closed_port failed" \
-    "$folders/wine10-half-made.state/unavailable"; then
-  fail "a half-made root of its own: not made again (log: $work/wine10-half-made.log)"
-elif ! wine10_root "$folders/wine10-half-made" remove || [[ -e $folders/wine10-half-made ]]; then
-  fail "a half-made root of its own: remove did not delete it"
-else
-  pass "a half-made root of its own is deleted and made again; the failure is kept; remove deletes it"
-fi
-mkdir -p "$folders/elsewhere"
-ln -s "$folders/elsewhere" "$folders/wine10-linked.state"
-code=0
-wine10_root "$folders/wine10-linked" >"$work/wine10-linked.log" 2>&1 || code=$?
-if [[ $code -eq 0 || -n $(ls -A "$folders/elsewhere") || -e $folders/wine10-linked ]] ||
-  ! grep -q "is not a folder of this script's own" "$work/wine10-linked.log"; then
-  fail "a link in place of the folder of the side files: not refused (log: $work/wine10-linked.log)"
-elif [[ $(cat "$folders/victim") == victim ]]; then
-  pass "no side file of wine10-root.sh written through a link beside the root"
-else
-  fail "wine10-root.sh wrote through a link beside the root: $folders/victim holds \"$(head -c 80 "$folders/victim")\""
 fi
 
 echo "==> a run stopped with TERM during the build leaves nothing of it"

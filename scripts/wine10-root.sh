@@ -30,7 +30,10 @@
 # (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources), or
 # MORDELT_DEBIAN_ARCHIVE. The root's apt checks the archive's Release files as
 # Debian does: a host setting that accepts them past their Valid-Until date is
-# not carried into the root. Debian unstable moves every day: when the root
+# not carried into the root. Where the archive is a frozen snapshot (a mirror
+# or proxy that serves an old unstable), MORDELT_WINE10_ALLOW_EXPIRED_RELEASE=1
+# accepts its expired Release files for the making, and says so; the signatures
+# are checked all the same, and nothing of it is written into the root. Debian unstable moves every day: when the root
 # cannot be made (the archive refuses, a package is renamed or in transition),
 # making it fails with the reason, which is kept in
 # $MORDELT_WINE10_ROOT.state/unavailable until a later making succeeds. That
@@ -57,7 +60,7 @@ sudo=()
 if [[ $(id -u) -ne 0 ]]; then
   case "${1:-}" in
     "" | umount | remove)
-      exec sudo --preserve-env=MORDELT_WINE10_ROOT,MORDELT_DEBIAN_ARCHIVE \
+      exec sudo --preserve-env=MORDELT_WINE10_ROOT,MORDELT_DEBIAN_ARCHIVE,MORDELT_WINE10_ALLOW_EXPIRED_RELEASE \
         bash "${BASH_SOURCE[0]}" "$@"
       ;;
   esac
@@ -153,12 +156,13 @@ mounted() {
   done
 }
 
+# Every mount inside the root, deepest first: also a checkout bound by a run from another folder.
 do_umount() {
   local point
-  # Deepest first; only what is mounted.
-  for point in "$root_dir$project" "$root_dir/tmp" "$root_dir/dev" "$root_dir/proc"; do
+  awk -v root="$root_dir/" 'index($2 "/", root) == 1 { print $2 }' /proc/self/mounts |
+    sort -r -u | while IFS= read -r point; do
     if mountpoint -q "$point" 2>/dev/null; then
-      umount -R "$point"
+      umount -R "$point" || true
     fi
   done
 }
@@ -236,10 +240,17 @@ make_root() {
   do_mount
   started=$SECONDS
   cp /etc/resolv.conf "$root_dir/etc/resolv.conf" 2>/dev/null || true
-  if ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive apt-get update ||
+  local update_options=()
+  if [[ ${MORDELT_WINE10_ALLOW_EXPIRED_RELEASE:-} == 1 ]]; then
+    log "accepting the archive's Release files past their Valid-Until date" \
+      "(MORDELT_WINE10_ALLOW_EXPIRED_RELEASE=1); their signatures are checked"
+    update_options=(-o Acquire::Check-Valid-Until=false)
+  fi
+  if ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive apt-get "${update_options[@]}" update ||
     ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
       apt-get install -y --no-install-recommends "${packages[@]}"; then
-    die "installing ${packages[*]} in $root_dir failed"
+    die "installing ${packages[*]} in $root_dir failed (an archive whose Release files are" \
+      "expired, a frozen snapshot, is accepted with MORDELT_WINE10_ALLOW_EXPIRED_RELEASE=1)"
   fi
   chroot "$root_dir" apt-get clean
   chroot "$root_dir" test -x /usr/bin/wine64 -a -x "$wineserver" ||
@@ -268,7 +279,10 @@ try_ensure() {
   make_state
   rm -f "$unavailable"
   recording_failure=1
+  # A making that failed leaves nothing mounted inside the root: a folder with /dev, /tmp and a
+  # checkout bound in it is one that a plain rm -rf would empty through them.
   trap 'code=$?
+    [[ $code -ne 0 && ! -f $ready ]] && do_umount
     if [[ $code -ne 0 && ! -s $unavailable ]]; then
       echo "$root_dir could not be made (exit status $code; see the messages above)" \
         >"$unavailable" 2>/dev/null || true

@@ -10,11 +10,15 @@
 # the same throwaway certificate, made here (scripts/throwaway-certificates.sh):
 # the signatures, dated at the commit's time, must be byte-identical too.
 #
-# Works in build/reproducible/ (build/reproducible-signed/ with --sign); exits
-# non-zero when anything differs.
+# Works in build/reproducible/ (build/reproducible-signed/ with --sign), which
+# it empties first when it made it (the marker .check-reproducible) and refuses
+# otherwise; exits non-zero when anything differs.
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+# shellcheck source=scripts/lib/output-folder.sh
+source "$root/scripts/lib/output-folder.sh"
+marker=.check-reproducible
 sign=()
 work="$root/build/reproducible"
 if [[ ${1:-} == --sign ]]; then
@@ -27,7 +31,8 @@ first="$work/first"
 second="$work/second-build-at-another-path"
 
 started=$SECONDS
-rm -rf "$work"
+output_folder_claim "$work" "$root" "$marker" || exit 2
+output_folder_empty "$work" "$marker"
 mkdir -p "$first" "$second"
 if [[ $work == *-signed ]]; then
   export RELEASE_SIGN_PASSWORD="throwaway-$(openssl rand -hex 8)"

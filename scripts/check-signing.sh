@@ -12,16 +12,30 @@
 #     describe; the signed x64/Mordelt.exe (Debian's Wine) and Mordelt.exe
 #     (Wine 10, where it runs 32-bit code) still set a registry value;
 #   - an authority that answers once and then refuses fails the release after the
-#     first program is signed, and leaves the output directory empty.
+#     first program is signed, and leaves the output directory empty;
+#   - the password: a stand-in for cmake and for osslsigncode, first on PATH,
+#     searches the environment and command line of itself and of every ancestor,
+#     up to the release script's own process, and finds it nowhere; nor does the
+#     build inherit a pipe from the release script;
+#   - the folders: --out a folder of the user's, a link to the checkout, the
+#     checkout's parent, a new folder inside the checkout outside build/ and the
+#     home folder are refused before anything is built, and every file there
+#     survives; a folder of the release's own is emptied of everything, dot files
+#     included; a run stopped with TERM leaves nothing of it; wine10-root.sh,
+#     pointed at a folder of the user's, refuses it (NOT RUN with that reason),
+#     and deletes a half-made root of its own (the archive: a closed local port).
 # Byte-reproducible signing is proved by scripts/check-reproducible.sh --sign.
 #
 #   scripts/check-signing.sh [COMMIT]     (default: HEAD)
 #
-# Works in build/signing/; exits non-zero when anything fails. A run that cannot
-# take place here is reported as NOT RUN with its reason.
+# Works in build/signing/ (its own: the marker .check-signing); exits non-zero
+# when anything fails. A run that cannot take place here is reported as NOT RUN
+# with its reason.
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+# shellcheck source=scripts/lib/output-folder.sh
+source "$root/scripts/lib/output-folder.sh"
 revision=${1:-HEAD}
 work="$root/build/signing"
 keys="$work/keys"
@@ -34,8 +48,8 @@ fail() {
   status=1
 }
 
-mkdir -p "$work"
-rm -rf "$work/out" "$work/unpacked" "$work"/*.log
+output_folder_claim "$work" "$root" .check-signing || exit 2
+rm -rf "$work/out" "$work/unpacked" "$work/folders" "$work/spy" "$work"/*.log
 export RELEASE_SIGN_PASSWORD="throwaway-$(openssl rand -hex 8)"
 bash "$root/scripts/throwaway-certificates.sh" "$keys"
 # The authority is reached directly, never through a proxy.
@@ -99,16 +113,131 @@ release() {
   bash "$root/scripts/release.sh" --out "$work/out" "$@" "$revision" >"$work/$name.log" 2>&1
 }
 
-# Nothing of a package: no file at all in the output directory, when there is one.
+# Nothing of a package: nothing but the release's marker in the output folder, when there is one.
 expect_no_package() {
   local name=$1 left=""
-  [[ -d $work/out ]] && left=$(find "$work/out" -type f | head -n 5)
+  [[ -d $work/out ]] && left=$(find "$work/out" -mindepth 1 ! -name .mordelt-release | head -n 5)
   if [[ -n $left ]]; then
-    fail "$name: left files in $work/out:" $left
+    fail "$name: left in $work/out:" $left
   else
     pass "$name: no package"
   fi
 }
+
+echo "==> folders that are not the scripts' own are refused before anything is done"
+folders="$work/folders"
+mkdir -p "$folders/user/sub" "$folders/wine-user/drive_c"
+echo keep >"$folders/user/keep1"
+echo keep >"$folders/user/.keep2"
+echo keep >"$folders/user/sub/data.txt"
+echo keep >"$folders/wine-user/system.reg"
+ln -s "$root" "$folders/link-to-checkout"
+# Every file of the user's folders and of the checkout (but its build tree), with size and time.
+snapshot() {
+  find "$folders/user" "$folders/wine-user" "$root" -path "$root/build" -prune -o -printf '%p %s %T@\n' |
+    sort
+}
+before=$(snapshot)
+# name | script and option | folder | exit status | the message expected on standard error
+while IFS='|' read -r name script dir expected message; do
+  code=0
+  # shellcheck disable=SC2086 # the script and its option
+  bash "$root/scripts/"$script "$dir" >"$work/$name.log" 2>&1 || code=$?
+  if [[ $code -ne $expected ]]; then
+    fail "$name: exit status $code, not $expected (log: $work/$name.log)"
+  elif ! grep -qF -- "$message" "$work/$name.log"; then
+    fail "$name: no message \"$message\" in $work/$name.log:"
+    tail -n 3 "$work/$name.log"
+  else
+    pass "$name: refused with exit status $expected"
+  fi
+done <<EOF
+user-folder|release.sh --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty and was not made by release.sh
+user-folder-first|release.sh --sign $work/no-such.pfx --out|$folders/user|2|release.sh: refusing to use $folders/user as an output folder: it is not empty
+link-to-checkout|release.sh --out|$folders/link-to-checkout|2|release.sh: refusing to use $root as an output folder: it is the checkout
+checkout-parent|release.sh --out|$root/..|2|release.sh: refusing to use $(dirname "$root") as an output folder: the checkout $root is inside it
+inside-checkout|release.sh --out|$root/build/../not-build|2|release.sh: refusing to use $root/not-build as an output folder: it is inside the checkout
+home-folder|release.sh --out|$HOME|2|release.sh: refusing to use $(realpath -m "$HOME") as an output folder: it is the home folder
+certificates-user-folder|throwaway-certificates.sh|$folders/user|2|throwaway-certificates.sh: refusing to use $folders/user as an output folder: it is not empty
+wine-prefix-user-folder|wine-prefix.sh|$folders/wine-user|1|wine-prefix.sh: $folders/wine-user exists, is not empty and was not prepared by this script
+EOF
+if [[ $(snapshot) == "$before" && ! -e $root/not-build ]]; then
+  pass "every file of the user's folders and of the checkout is still there, unchanged"
+else
+  fail "the refused runs changed files:"
+  diff <(echo "$before") <(snapshot) | head -n 10
+fi
+
+echo "==> wine10-root.sh deletes only a root of its own"
+closed_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+wine10_root() {
+  MORDELT_WINE10_ROOT=$1 MORDELT_DEBIAN_ARCHIVE="http://127.0.0.1:$closed_port" \
+    bash "$root/scripts/wine10-root.sh" "${@:2}"
+}
+mkdir -p "$folders/wine10-user/sub"
+echo keep >"$folders/wine10-user/sub/data.txt"
+code=0
+wine10_root "$folders/wine10-user" exec /bin/true >"$work/wine10-user.log" 2>&1 || code=$?
+if [[ $code -ne 77 ]] || ! grep -q "NOT RUN: Wine 10 is not available: refusing to make the root in $folders/wine10-user" \
+  "$work/wine10-user.log" || [[ $(cat "$folders/wine10-user/sub/data.txt") != keep ]]; then
+  fail "a folder of the user's as the root: exit $code, or its file gone (log: $work/wine10-user.log)"
+elif wine10_root "$folders/wine10-user" remove >>"$work/wine10-user.log" 2>&1 ||
+  [[ $(cat "$folders/wine10-user/sub/data.txt") != keep ]]; then
+  fail "a folder of the user's as the root: remove deleted it or did not fail"
+else
+  pass "a folder of the user's as the root: NOT RUN (77) with the refusal; remove refuses; its file survives"
+fi
+mkdir -p "$folders/wine10-half-made/debootstrap"
+echo "Being made" >"$folders/wine10-half-made/.mordelt-wine10-being-made"
+echo junk >"$folders/wine10-half-made/debootstrap/junk"
+# Links beside the root, where another user could put them: none is written through.
+echo victim >"$folders/victim"
+for side in lock unavailable debootstrap.log; do
+  ln -s "$folders/victim" "$folders/wine10-half-made.$side"
+done
+code=0
+wine10_root "$folders/wine10-half-made" >"$work/wine10-half-made.log" 2>&1 || code=$?
+if [[ $code -eq 0 || -e $folders/wine10-half-made/debootstrap/junk ]] ||
+  ! grep -q "removing the unfinished root" "$work/wine10-half-made.log" ||
+  ! grep -q "debootstrap from http://127.0.0.1:$closed_port failed" \
+    "$folders/wine10-half-made.state/unavailable"; then
+  fail "a half-made root of its own: not made again (log: $work/wine10-half-made.log)"
+elif ! wine10_root "$folders/wine10-half-made" remove || [[ -e $folders/wine10-half-made ]]; then
+  fail "a half-made root of its own: remove did not delete it"
+else
+  pass "a half-made root of its own is deleted and made again; the failure is kept; remove deletes it"
+fi
+mkdir -p "$folders/elsewhere"
+ln -s "$folders/elsewhere" "$folders/wine10-linked.state"
+code=0
+wine10_root "$folders/wine10-linked" >"$work/wine10-linked.log" 2>&1 || code=$?
+if [[ $code -eq 0 || -n $(ls -A "$folders/elsewhere") || -e $folders/wine10-linked ]] ||
+  ! grep -q "is not a folder of this script's own" "$work/wine10-linked.log"; then
+  fail "a link in place of the folder of the side files: not refused (log: $work/wine10-linked.log)"
+elif [[ $(cat "$folders/victim") == victim ]]; then
+  pass "no side file of wine10-root.sh written through a link beside the root"
+else
+  fail "wine10-root.sh wrote through a link beside the root: $folders/victim holds \"$(head -c 80 "$folders/victim")\""
+fi
+
+echo "==> a run stopped with TERM during the build leaves nothing of it"
+rm -rf "$work/out"
+bash "$root/scripts/release.sh" --out "$work/out" --sign "$keys/signing.pfx" "$revision" \
+  >"$work/interrupted.log" 2>&1 &
+release_pid=$!
+for _ in $(seq 1200); do
+  [[ -d $work/out/build ]] || ! kill -0 "$release_pid" 2>/dev/null && break
+  sleep 0.25
+done
+kill -TERM "$release_pid" 2>/dev/null || true
+code=0
+wait "$release_pid" || code=$?
+if [[ $code -ne 143 ]] || ! grep -q 'release: no package made' "$work/interrupted.log"; then
+  fail "interrupted: exit status $code, not 143 with \"no package made\" (log: $work/interrupted.log)"
+else
+  pass "interrupted: exit status 143"
+fi
+expect_no_package interrupted
 
 echo "==> a certificate that cannot be used fails the release before anything is built"
 cp "$keys/ca.pem" "$work/not-pkcs12.pfx"
@@ -130,12 +259,83 @@ not-pkcs12|$work/not-pkcs12.pfx|$RELEASE_SIGN_PASSWORD|release: cannot open $wor
 wrong-password|$keys/signing.pfx|not-$RELEASE_SIGN_PASSWORD|release: cannot open $keys/signing.pfx with the password of RELEASE_SIGN_PASSWORD
 EOF
 
+# Stand-ins for cmake and osslsigncode, first on PATH: each searches the environment and the
+# command line of itself and of every ancestor, up to the release script's own process, for the
+# password, and looks for a pipe that it inherited from the release script (not from the release
+# script's caller), then runs the real program. The password reaches them in a file that only
+# they read, never on a command line.
+spy="$work/spy"
+mkdir -p "$spy"
+(umask 077 && printf '%s\n' "$RELEASE_SIGN_PASSWORD" >"$spy/password")
+for tool in cmake osslsigncode x86_64-w64-mingw32-objdump; do
+  cat >"$spy/$tool" <<EOF
+#!/usr/bin/env bash
+inherited=()
+for n in {3..254}; do [[ -e /proc/\$\$/fd/\$n ]] && inherited+=("\$n"); done
+pid=\$\$ searched=0 caller=""
+while :; do
+  for part in environ cmdline; do
+    if grep -qaFf "$spy/password" "/proc/\$pid/\$part"; then
+      echo "FOUND the password in /proc/\$pid/\$part: \$(tr '\\0' ' ' <"/proc/\$pid/cmdline")" >>"$spy/log"
+    fi
+  done
+  searched=\$((searched + 1))
+  if tr '\\0' '\\n' <"/proc/\$pid/cmdline" | grep -q '/scripts/release\\.sh\$'; then
+    caller=\$(awk '\$1 == "PPid:" { print \$2 }' "/proc/\$pid/status")
+    echo "$tool: searched \$searched processes, up to the release script's (\$pid)" >>"$spy/log"
+    break
+  fi
+  pid=\$(awk '\$1 == "PPid:" { print \$2 }' "/proc/\$pid/status")
+  if [[ \$pid -le 1 ]]; then
+    echo "FOUND no release script among the ancestors of $tool" >>"$spy/log"
+    break
+  fi
+done
+for n in "\${inherited[@]}"; do
+  link=\$(readlink "/proc/\$\$/fd/\$n") || continue
+  if [[ \$link == pipe:* ]] && ! ls -l "/proc/\$caller/fd" 2>/dev/null | grep -qF -- "\$link"; then
+    echo "FOUND a pipe from the release script on descriptor \$n of $tool" >>"$spy/log"
+  fi
+done
+echo "$tool: run by \$(tr '\\0' ' ' <"/proc/\$PPID/cmdline")" >>"$spy/log"
+exec $(command -v "$tool") "\$@"
+EOF
+  chmod +x "$spy/$tool"
+done
+
 echo "==> signed with time stamps: the first authority refuses, the second answers"
+# An output folder of the release's own, from an earlier run: emptied, dot files included.
 rm -rf "$work/out"
-if ! release signed --sign "$keys/signing.pfx" --timestamp "$tsa/refuse" --timestamp "$tsa/"; then
+mkdir -p "$work/out"
+echo "made by release.sh" >"$work/out/.mordelt-release"
+touch "$work/out/.left-by-an-earlier-run" "$work/out/Mordelt-0.0.0+0000000.zip"
+if ! PATH="$spy:$PATH" release signed --sign "$keys/signing.pfx" --timestamp "$tsa/refuse" \
+  --timestamp "$tsa/"; then
   tail -n 30 "$work/signed.log"
   fail "signed: the release failed (log: $work/signed.log)"
   exit 1
+fi
+if [[ -e $work/out/.left-by-an-earlier-run || -e $work/out/Mordelt-0.0.0+0000000.zip ]]; then
+  fail "signed: the files of an earlier run are still in $work/out"
+else
+  pass "signed: an earlier run's files are gone from $work/out, dot files included"
+fi
+if grep -q FOUND "$spy/log" || [[ $(grep -c "^cmake: searched" "$spy/log") -lt 4 ]] ||
+  [[ $(grep -c "^osslsigncode: searched" "$spy/log") -ne 4 ]] ||
+  ! grep -q "^x86_64-w64-mingw32-objdump: searched" "$spy/log"; then
+  fail "the password: the stand-ins for cmake and osslsigncode found it or did not run ($spy/log):"
+  grep -v "searched" "$spy/log" | head -n 10
+else
+  pass "the password: in no environment or command line of cmake ($(grep -c "^cmake: searched" "$spy/log") runs)" \
+    "or osslsigncode (4 runs) or their ancestors up to the release script; no pipe inherited"
+fi
+# The checks of the signed programs: the running checkout's check-pe.sh, not the exported commit's.
+if grep -q "objdump: run by .* $work/out/src/scripts/check-pe.sh --signed" "$spy/log" ||
+  ! grep -q "objdump: run by .* $root/scripts/check-pe.sh --signed" "$spy/log"; then
+  fail "the signed programs are not checked by $root/scripts/check-pe.sh alone:"
+  grep -- "--signed" "$spy/log" | sort -u | head -n 3
+else
+  pass "the signed programs are checked by the running checkout's check-pe.sh"
 fi
 zip_file=$(find "$work/out" -maxdepth 1 -name 'Mordelt-*.zip')
 # The name a person reads: the project's version and the commit.
@@ -209,11 +409,24 @@ run_signed() {
     pass "the signed $name runs under $runner: exit 0, the value is set"
   fi
 }
+# Its prefix as an interrupted preparing leaves it: wine-prefix.sh deletes it and makes it again.
+prefix="$work/wineprefix-wine-run"
+bash "$root/scripts/wine-prefix.sh" "$prefix" --stop >/dev/null 2>&1 || true
+rm -rf "$prefix"
+mkdir -p "$prefix/drive_c"
+echo "Being made" >"$prefix/.mordelt-prefix-being-made"
+echo junk >"$prefix/system.reg"
 run_signed x64-Mordelt.exe wine-run.sh "$work/unpacked/x64/Mordelt.exe" \
   "$work/out/build/win64/bin/Mordelt.exe"
 run_signed Mordelt.exe wine10-run.sh "$work/unpacked/Mordelt.exe" \
   "$work/out/build/win32/bin/Mordelt.exe" /reg:32
-bash "$root/scripts/wine-prefix.sh" "$work/wineprefix-wine-run" --stop >/dev/null 2>&1 || true
+if [[ -f $prefix/.prepared-null-graphics && ! -e $prefix/.mordelt-prefix-being-made ]] &&
+  ! grep -qx junk "$prefix/system.reg"; then
+  pass "a half-made prefix of wine-prefix.sh's own is made again"
+else
+  fail "a half-made prefix of wine-prefix.sh's own is not made again: $(ls -A "$prefix" | head -n 5)"
+fi
+bash "$root/scripts/wine-prefix.sh" "$prefix" --stop >/dev/null 2>&1 || true
 if [[ -d $work/wineprefix-wine10-run ]]; then
   bash "$root/scripts/wine-prefix.sh" --wine10 "$work/wineprefix-wine10-run" --stop >/dev/null 2>&1 || true
 fi

@@ -5,13 +5,20 @@
 #
 #   COMMIT  the commit to package (default: HEAD). Its files are exported with
 #           git archive, so uncommitted changes never reach a release.
-#   DIR     the output directory (default: build/release); it is emptied first.
+#   DIR     the output folder (default: build/release). It must be new, empty, or
+#           one that this script made: it then carries the marker file
+#           .mordelt-release, and everything in it is the script's own and
+#           deleted first (dot files included). A folder that is not empty and
+#           carries no marker is refused before anything is built (exit 2), as
+#           are /, $HOME, the checkout, every folder above it, and every folder
+#           inside it but those below build/ (compared after resolving links).
 #   --sign FILE.pfx
 #           signs the four programs with Authenticode (SHA-256, osslsigncode)
 #           with the key and certificates of the PKCS#12 file, before SHA256SUMS
 #           and the zip are made. Its password is read from the environment
 #           variable RELEASE_SIGN_PASSWORD (empty when unset), never from the
-#           command line. The signing time is the commit's time.
+#           command line; no build tool or script of the commit can see it (below).
+#           The signing time is the commit's time.
 #   --timestamp URL
 #           adds an RFC 3161 time stamp from the time-stamp authority at URL;
 #           given more than once, the URLs are tried in order until one answers.
@@ -35,12 +42,39 @@
 # hold no random part, and the signing time is SOURCE_DATE_EPOCH).
 # scripts/check-reproducible.sh proves it by building twice.
 #
-# A signing that fails (wrong password, unreadable certificate, no time-stamp
-# authority answering) fails the release and leaves DIR empty: never a
-# package with some programs signed.
+# A run that fails after DIR was taken (a build error, a signing refused: wrong
+# password, unreadable certificate, no time-stamp authority answering) or is
+# interrupted (INT, TERM) leaves DIR empty but for its marker: never a package,
+# never a stage with some programs signed.
+#
+# The password: RELEASE_SIGN_PASSWORD stays in a process's environment
+# (/proc/PID/environ, readable by every process of the same user) for the
+# process's whole life, even after unset. So the script starts itself again at
+# once without it, handing the password over on a pipe, which the new run reads
+# and closes before it starts any program: no program it starts (cmake, ninja,
+# the compilers, the commit's scripts) finds it in its own or any ancestor's
+# environment or command line. openssl and osslsigncode read it from a pipe on
+# their standard input (-passin stdin, -readpass /dev/stdin). The checks of the
+# signed programs are the running checkout's, not the commit's.
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+if [[ -v RELEASE_SIGN_PASSWORD ]]; then
+  exec 3<<<"$RELEASE_SIGN_PASSWORD"
+  unset RELEASE_SIGN_PASSWORD
+  RELEASE_PASSWORD_ON_FD=3 exec "$BASH" "${BASH_SOURCE[0]}" "$@"
+fi
+password=""
+if [[ ${RELEASE_PASSWORD_ON_FD:-} == 3 ]]; then
+  unset RELEASE_PASSWORD_ON_FD
+  IFS= read -r -d '' -u 3 password || true
+  password=${password%$'\n'}
+  exec 3<&-
+fi
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+# shellcheck source=scripts/lib/output-folder.sh
+source "$root/scripts/lib/output-folder.sh"
+marker=.mordelt-release
 out="$root/build/release"
 revision=HEAD
 certificate=""
@@ -70,10 +104,9 @@ if [[ ${#timestamp_urls[@]} -gt 0 && -z $certificate ]]; then
   exit 2
 fi
 
-# The password stays in this shell: build tools never see it in their environment, and
-# osslsigncode reads it from a pipe (-readpass), never from its command line.
-password=${RELEASE_SIGN_PASSWORD-}
-unset RELEASE_SIGN_PASSWORD
+# Nothing is built into a folder that is not the script's to empty.
+out=$(output_folder_resolve "$out")
+output_folder_claimable "$out" "$root" "$marker" || exit 2
 
 bash "$root/scripts/install-deps.sh" >&2
 
@@ -109,12 +142,19 @@ if [[ $revision == HEAD ]] && ! git -C "$root" diff --quiet HEAD -- 2>/dev/null;
   echo "release: note: uncommitted changes are not part of the release of $commit" >&2
 fi
 
-mkdir -p "$out"
-out="$(cd "$out" && pwd)"
-case "$out" in
-  / | "$root") echo "$0: refusing to empty $out" >&2; exit 2 ;;
-esac
-rm -rf "${out:?}"/*
+output_folder_claim "$out" "$root" "$marker" || exit 2
+output_folder_empty "$out" "$marker"
+# From here on, a failure or an interruption leaves nothing of this run in $out.
+finish() {
+  local code=$?
+  if [[ $code -ne 0 ]]; then
+    output_folder_empty "$out" "$marker" || true
+    echo "release: no package made; $out is left empty" >&2
+  fi
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 src="$out/src"
 stage="$out/stage"
 mkdir -p "$src" "$stage/x64"
@@ -166,12 +206,10 @@ sign() {
     mv "$program.signed" "$program"
   done
   rm -f "$out/sign.log"
-  bash "$src/scripts/check-pe.sh" --signed "${programs[@]}"
+  bash "$root/scripts/check-pe.sh" --signed "${programs[@]}"
 }
-# A failed signing leaves nothing behind: no package with some of its programs signed.
+# A failed signing leaves nothing behind (finish): no package with some of its programs signed.
 if [[ -n $certificate ]] && ! sign; then
-  rm -rf "${out:?}"/*
-  echo "release: no package made; $out is left empty" >&2
   exit 1
 fi
 

@@ -17,8 +17,26 @@
 # Then the release: signed with throwaway certificates and a local time-stamp
 # authority (scripts/check-signing.sh), and built twice unsigned and twice
 # signed, the bytes compared (scripts/check-reproducible.sh).
-# Exits non-zero when anything fails.
+# Exits non-zero when anything fails. The last lines list every run that did not
+# take place (NOT RUN) and why.
+#
+#   scripts/test.sh [--require-32-bit]
+#
+# --require-32-bit: every NOT RUN of the 32-bit runs (the win32 tests under Wine 10,
+#   the signed 32-bit Mordelt.exe) fails the run, whatever the reason: the root
+#   cannot be made, or the machine runs no 32-bit code. Before a release is
+#   shipped, run it so on a machine that runs 32-bit code (docs/release.md).
 set -uo pipefail
+
+require_32_bit=no
+case "${1:-}" in
+  "") ;;
+  --require-32-bit) require_32_bit=yes ;;
+  *)
+    echo "usage: $0 [--require-32-bit]" >&2
+    exit 2
+    ;;
+esac
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -29,7 +47,9 @@ bash scripts/install-deps.sh || exit 1
 logs="$root/build/test-logs"
 mkdir -p "$logs"
 failed_steps=()
-not_run=()
+# What did not run, each "what: why": the 32-bit runs, and the others.
+not_run_32=()
+not_run_other=()
 wine10_unavailable=""
 tests_passed=0
 tests_failed=0
@@ -40,9 +60,21 @@ if ! bash scripts/wine10-root.sh 2>&1 | tee "$logs/wine10-root.log"; then
   wine10_unavailable=$(sed -n 's/^wine10-root: //p' "$logs/wine10-root.log" | tail -n 1)
   wine10_unavailable=${wine10_unavailable:-see $logs/wine10-root.log}
   echo "NOT RUN: Wine 10: its root cannot be made: $wine10_unavailable"
-  not_run+=("Wine-10-root")
+  not_run_32+=("every run under Wine 10: its root cannot be made: $wine10_unavailable")
 fi
 echo "==> Wine 10 root ready in $((SECONDS - step_started)) s"
+
+# not_run_reason LOG TEST: the reason that TEST gave in ctest's LOG for not running (the text
+# after its first "NOT RUN").
+not_run_reason() {
+  local reason
+  reason=$(awk -v test="$2" '
+    /^[0-9]+\/[0-9]+ Test: / { current = substr($0, index($0, " Test: ") + 7); output = 0 }
+    /^Output:$/ { output = 1 }
+    /^<end of output>$/ { output = 0 }
+    output && current == test && /NOT RUN/ { sub(/.*NOT RUN:? */, ""); print; exit }' "$1" 2>/dev/null)
+  echo "${reason:-skipped (exit status 77) without a reason}"
+}
 
 run_preset() {
   local preset=$1 step_started=$SECONDS
@@ -76,9 +108,14 @@ run_preset() {
   if [[ $status -ne 0 || -z $summary ]]; then
     failed_steps+=("$preset test")
   fi
-  local skipped
+  local skipped reason
   while IFS= read -r skipped; do
-    not_run+=("$preset:$skipped")
+    reason=$(not_run_reason "build/$preset/Testing/Temporary/LastTest.log" "$skipped")
+    if [[ $preset == win32 ]]; then
+      not_run_32+=("$preset $skipped: $reason")
+    else
+      not_run_other+=("$preset $skipped: $reason")
+    fi
   done < <(sed -nE 's/^\s+[0-9]+ - (\S+) \(Skipped\)$/\1/p' "$logs/$preset-ctest.log")
   # Why: what the skipped tests wrote.
   grep -h 'NOT RUN' "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null | sort -u
@@ -101,9 +138,14 @@ step_started=$SECONDS
 if ! bash scripts/check-signing.sh 2>&1 | tee "$logs/signing.log"; then
   failed_steps+=("release signing")
 fi
+# "NOT RUN  the signed Mordelt.exe under wine10-run.sh: why": Mordelt.exe is the 32-bit program.
 while IFS= read -r skipped; do
-  not_run+=("signing:$skipped")
-done < <(sed -nE 's/^NOT RUN  the signed (\S+) under (\S+):.*/\1-under-\2/p' "$logs/signing.log")
+  if [[ $skipped == "the signed Mordelt.exe "* ]]; then
+    not_run_32+=("release signing: $skipped")
+  else
+    not_run_other+=("release signing: $skipped")
+  fi
+done < <(sed -nE 's/^NOT RUN  (the signed .*)/\1/p' "$logs/signing.log")
 echo "==> release signing: done in $((SECONDS - step_started)) s"
 
 echo "==> release: reproducible build"
@@ -115,16 +157,24 @@ if ! bash scripts/check-reproducible.sh --sign 2>&1 | tee "$logs/reproducible-si
   failed_steps+=("reproducible signed release")
 fi
 
+if [[ $require_32_bit == yes && ${#not_run_32[@]} -gt 0 ]]; then
+  failed_steps+=("32-bit runs NOT RUN (--require-32-bit)")
+fi
+
 echo
 echo "test.sh: finished in $((SECONDS - started)) s"
+echo "ctest: $tests_passed passed, $tests_failed failed"
 if [[ ${#failed_steps[@]} -gt 0 ]]; then
   echo "test.sh: failed steps: ${failed_steps[*]}"
 fi
-if [[ ${#not_run[@]} -gt 0 ]]; then
-  echo "test.sh: NOT RUN (skipped; the reason is above and in build/PRESET/Testing): ${not_run[*]}"
+if [[ ${#not_run_32[@]} -gt 0 ]]; then
+  verdict="--require-32-bit fails on them"
+  [[ $require_32_bit == yes ]] && verdict="each one fails the run: --require-32-bit"
+  echo "test.sh: NOT RUN, of the 32-bit runs ($verdict; more in build/win32/Testing):"
+  printf '  %s\n' "${not_run_32[@]}"
 fi
-if [[ -n $wine10_unavailable ]]; then
-  echo "test.sh: NOT RUN: every run under Wine 10: its root cannot be made: $wine10_unavailable"
+if [[ ${#not_run_other[@]} -gt 0 ]]; then
+  echo "test.sh: NOT RUN, of the others (more in build/PRESET/Testing):"
+  printf '  %s\n' "${not_run_other[@]}"
 fi
-echo "ctest: $tests_passed passed, $tests_failed failed"
 [[ ${#failed_steps[@]} -eq 0 && $tests_failed -eq 0 ]]

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Makes throwaway keys and certificates for testing the signing of the release
-# package, with openssl, in DIR (mode 0700; made anew). No key of them is ever
-# committed or reused: every test run makes its own.
+# package, with openssl, in DIR (mode 0700). No key of them is ever committed or
+# reused: every test run makes its own. DIR must be new, empty, or made by this
+# script (it carries the marker .throwaway-certificates; everything else in it
+# is deleted first); any other folder is refused (exit 2), as in
+# scripts/release.sh --out.
 #
 #   scripts/throwaway-certificates.sh DIR
 #
@@ -22,11 +25,14 @@ if [[ $# -ne 1 ]]; then
   echo "usage: $0 DIR" >&2
   exit 2
 fi
-dir=$1
-rm -rf "$dir"
-mkdir -p "$dir"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+# shellcheck source=scripts/lib/output-folder.sh
+source "$root/scripts/lib/output-folder.sh"
+marker=.throwaway-certificates
+dir=$(output_folder_resolve "$1")
+output_folder_claim "$dir" "$root" "$marker" || exit 2
+output_folder_empty "$dir" "$marker"
 chmod 0700 "$dir"
-dir="$(cd "$dir" && pwd)"
 cd "$dir"
 umask 077
 

@@ -13,11 +13,16 @@
 #                                              test that ctest reports as skipped)
 #
 # Preparing is done once: a prepared prefix carries a stamp file and is left
-# alone. A prefix left half-made by an interrupted run is made again. Only the
-# wineserver of DIR is ever ended.
+# alone. DIR is prepared only when it is new or empty: the script writes a
+# "being made" marker into it first and removes it with the stamp, so a prefix
+# left half-made by an interrupted run, which carries the marker, is deleted and
+# made again. Any other folder without a stamp (a prefix of the user's, such as
+# ~/.wine) is refused, never deleted. Only the wineserver of DIR is ever ended.
 set -euo pipefail
 
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)"
+# shellcheck source=scripts/lib/output-folder.sh
+source "$here/lib/output-folder.sh"
 WINE64=(/usr/lib/wine/wine64)
 WINESERVER=(/usr/lib/wine/wineserver64)
 [[ -x ${WINESERVER[0]} ]] || WINESERVER=(/usr/lib/wine/wineserver)
@@ -42,8 +47,8 @@ case "${2:-}" in
   *) echo "$0: unknown option: $2" >&2; exit 2 ;;
 esac
 
-mkdir -p "$(dirname "$1")"
-WINEPREFIX="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+WINEPREFIX=$(output_folder_resolve "$1")
+mkdir -p "$(dirname "$WINEPREFIX")"
 export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Headless on purpose: a display of the caller's session must not change what
 # the tests see.
@@ -58,10 +63,11 @@ if [[ $mode == stop ]]; then
 fi
 
 # One preparer per prefix at a time.
-exec 9>"$WINEPREFIX.lock"
+exec 9>>"$WINEPREFIX.lock"
 flock 9
 
 stamp="$WINEPREFIX/.prepared-$mode"
+being_made="$WINEPREFIX/.mordelt-prefix-being-made"
 if [[ -f $stamp ]]; then
   exit 0
 fi
@@ -72,24 +78,28 @@ for other in "$WINEPREFIX"/.prepared-*; do
   fi
 done
 
-if [[ -e $WINEPREFIX ]]; then
-  if [[ -f $WINEPREFIX/system.reg || -d $WINEPREFIX/drive_c ]]; then
-    echo "Removing the unfinished Wine prefix $WINEPREFIX"
-    "${WINESERVER[@]}" -k 2>/dev/null || true
-    "${WINESERVER[@]}" -w 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-  elif [[ -n $(ls -A "$WINEPREFIX") ]]; then
-    echo "$0: $WINEPREFIX exists and is not a Wine prefix" >&2
-    exit 1
-  fi
+if [[ -f $being_made && ! -L $being_made && -O $being_made ]]; then
+  output_folder_permitted "$WINEPREFIX" "$here/.." || exit 1
+  echo "Removing the unfinished Wine prefix $WINEPREFIX"
+  "${WINESERVER[@]}" -k 2>/dev/null || true
+  "${WINESERVER[@]}" -w 2>/dev/null || true
+  rm -rf --one-file-system "$WINEPREFIX"
+elif [[ -L $WINEPREFIX || -e $WINEPREFIX && ! -d $WINEPREFIX ]] ||
+  [[ -d $WINEPREFIX && -n $(ls -A "$WINEPREFIX") ]]; then
+  echo "$0: $WINEPREFIX exists, is not empty and was not prepared by this script (no" \
+    "${being_made##*/}, no .prepared-* stamp): not touching it; remove it yourself or name" \
+    "another folder" >&2
+  exit 1
 fi
 
 echo "Preparing Wine prefix $WINEPREFIX ($mode)"
 started=$SECONDS
+mkdir -p "$WINEPREFIX"
+(set -C && echo "Being made by scripts/wine-prefix.sh; removed when it is ready." >"$being_made")
 # wineboot's messages (among them a harmless one about the 32-bit rundll32,
-# which a 64-bit-only installation lacks) go to a log beside the prefix.
-if ! "${WINE64[@]}" wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1; then
-  cat "$WINEPREFIX.wineboot.log" >&2
+# which a 64-bit-only installation lacks) go to a log in the prefix.
+if ! "${WINE64[@]}" wineboot -i >"$WINEPREFIX/.wineboot.log" 2>&1; then
+  cat "$WINEPREFIX/.wineboot.log" >&2
   echo "$0: wineboot failed" >&2
   exit 1
 fi
@@ -105,4 +115,5 @@ fi
 "${WINESERVER[@]}" -w
 
 touch "$stamp"
+rm -f "$being_made"
 echo "Wine prefix ready in $((SECONDS - started)) s"

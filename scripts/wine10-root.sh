@@ -15,8 +15,12 @@
 #   scripts/wine10-root.sh remove          unmount, then delete the root
 #
 # The root is made with the packages wine64 and libwine (no recommends) and
-# reused when present: it carries a stamp once complete, and a half-made
-# root is made again. Mounted inside (each once): proc, /dev, /tmp, and this
+# reused when present: it carries a stamp once complete. The script writes a
+# "being made" marker into the empty folder it creates before anything else,
+# and removes that marker when it writes the stamp: a half-made root, which
+# carries the marker, is made again; a folder that is not empty and carries
+# neither is not this script's and is refused (the reason is kept like any
+# other, below), never deleted. Mounted inside (each once): proc, /dev, /tmp, and this
 # project's folder at the same path, so that paths mean the same inside and
 # outside. The root is kept outside the project
 # (MORDELT_WINE10_ROOT, default /var/cache/mordelt/wine10-root): a clean of
@@ -26,15 +30,25 @@
 # (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources), or
 # MORDELT_DEBIAN_ARCHIVE. Debian unstable moves every day: when the root cannot
 # be made (the archive refuses, a package is renamed or in transition), making
-# it fails with the reason, which is kept in $MORDELT_WINE10_ROOT.unavailable
-# until a later making succeeds. `exec` then runs nothing: it says NOT RUN with
+# it fails with the reason, which is kept in $MORDELT_WINE10_ROOT.state/unavailable
+# until a later making succeeds. That folder, of this script's own (root's, and
+# writable by no one else), also holds the lock and debootstrap's log, so that
+# root never writes through a link that someone put beside the root. The root's
+# apt checks the archive's Release files as Debian does: a host setting that
+# accepts them past their Valid-Until date is not carried into the root. `exec` then runs nothing: it says NOT RUN with
 # that reason and exits 77, which ctest reports as a skipped test; only a plain
 # call of this script tries to make the root again.
 # Needs root; another user's calls go through sudo.
 set -euo pipefail
+# The marker, the stamp and the side files are writable by root alone, whatever the caller's umask.
+umask 022
 
-project="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-root_dir="${MORDELT_WINE10_ROOT:-/var/cache/mordelt/wine10-root}"
+project="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+# shellcheck source=scripts/lib/output-folder.sh
+source "$project/scripts/lib/output-folder.sh"
+root_dir=$(output_folder_resolve "${MORDELT_WINE10_ROOT:-/var/cache/mordelt/wine10-root}")
+ready="$root_dir/.mordelt-wine10-ready"
+being_made="$root_dir/.mordelt-wine10-being-made"
 packages=(wine64 libwine)
 # The wineserver of that Wine (for -k and -w on its prefixes).
 wineserver=/usr/lib/x86_64-linux-gnu/wine/wineserver
@@ -51,8 +65,10 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo=(sudo --preserve-env)
 fi
 
-# The reason why the root could not be made, kept for `exec`.
-unavailable="$root_dir.unavailable"
+# The side files: the reason why the root could not be made, kept for `exec`; the lock of the
+# makers; debootstrap's log.
+state="$root_dir.state"
+unavailable="$state/unavailable"
 
 log() { echo "wine10-root: $*" >&2; }
 die() {
@@ -111,6 +127,26 @@ archive_uri() {
   die "no Debian archive found in the apt sources of this machine"
 }
 
+# A file or folder that this script wrote: not a link, owned by root or by the caller (whose
+# calls that make or remove go through sudo), and writable by no one else.
+own() {
+  [[ -e $1 && ! -L $1 ]] || return 1
+  local owner
+  owner=$(stat -c %u -- "$1")
+  [[ $owner -eq 0 || $owner -eq $(id -u) ]] && [[ -z $(find "$1" -maxdepth 0 -perm /022) ]]
+}
+
+# The folder of the side files, made when missing.
+make_state() {
+  mkdir -p -- "$(dirname "$root_dir")"
+  [[ -e $state || -L $state ]] || mkdir -m 0755 -- "$state" || true
+  if ! own "$state" || [[ ! -d $state ]]; then
+    log "$state is not a folder of this script's own (a link, another user's, or writable by" \
+      "others): not using it; remove it, or set MORDELT_WINE10_ROOT to another folder"
+    exit 1
+  fi
+}
+
 mounted() {
   local point
   for point in "$root_dir/proc" "$root_dir/dev" "$root_dir/tmp" "$root_dir$project"; do
@@ -130,7 +166,15 @@ do_umount() {
 
 # Deleting the root must never walk into a mount: /tmp and the project are
 # bound there from the same file system, which rm --one-file-system cannot tell.
+# Only a root that this script made is deleted: it carries the marker or the stamp.
 remove_root() {
+  [[ -e $root_dir || -L $root_dir ]] || return 0
+  output_folder_permitted "$root_dir" "$project" ||
+    die "$root_dir is no place for the root; not deleting it"
+  if ! own "$being_made" && ! own "$ready"; then
+    die "$root_dir was not made by this script (it holds neither $being_made nor $ready);" \
+      "not deleting it: remove it yourself, or set MORDELT_WINE10_ROOT to another folder"
+  fi
   do_umount
   if awk -v root="$root_dir/" 'index($2 "/", root) == 1 { found = 1 } END { exit !found }' \
     /proc/self/mounts; then
@@ -157,12 +201,17 @@ do_mount() {
 }
 
 make_root() {
-  local stamp="$root_dir/.mordelt-wine10-ready"
-  [[ -f $stamp ]] && return 0
+  [[ -f $ready ]] && return 0
 
-  if [[ -e $root_dir ]]; then
+  output_folder_permitted "$root_dir" "$project" || die "$root_dir is no place for the root"
+  if own "$being_made"; then
     log "removing the unfinished root $root_dir"
     remove_root
+  elif [[ -L $root_dir || -e $root_dir && ! -d $root_dir ]] ||
+    [[ -d $root_dir && -n $(find "$root_dir" -mindepth 1 -maxdepth 1 -print -quit) ]]; then
+    die "refusing to make the root in $root_dir: it exists, is not empty and was not made by" \
+      "this script (no ready stamp, no being-made marker); remove it yourself, or set" \
+      "MORDELT_WINE10_ROOT to another folder"
   fi
   if ! command -v debootstrap >/dev/null; then
     log "installing debootstrap"
@@ -175,43 +224,37 @@ make_root() {
   archive=$(archive_uri)
   log "debootstrap of Debian unstable into $root_dir from $archive"
   mkdir -p "$root_dir"
+  # The marker first: from here on, the folder is this script's to delete.
+  (set -C && echo "Being made by scripts/wine10-root.sh; removed when it is ready." >"$being_made")
   if ! debootstrap --variant=minbase sid "$root_dir" "$archive" \
-    >"$root_dir.debootstrap.log" 2>&1; then
-    tail -n 30 "$root_dir.debootstrap.log" >&2
+    >"$state/debootstrap.log" 2>&1; then
+    tail -n 30 "$state/debootstrap.log" >&2
     [[ -f $root_dir/debootstrap/debootstrap.log ]] && tail -n 30 "$root_dir/debootstrap/debootstrap.log" >&2
-    die "debootstrap from $archive failed (log: $root_dir.debootstrap.log)"
+    die "debootstrap from $archive failed (log: $state/debootstrap.log)"
   fi
   log "debootstrap took $((SECONDS - started)) s"
 
   do_mount
   started=$SECONDS
-  # This machine's apt may be told to accept Release files past their
-  # Valid-Until date (an archive snapshot); the root's apt is told the same.
-  local apt_options=()
-  local valid
-  valid=$(apt-config dump Acquire::Check-Valid-Until 2>/dev/null |
-    sed -nE 's/^Acquire::Check-Valid-Until "(.*)";$/\1/p')
-  [[ -n $valid ]] && apt_options+=(-o "Acquire::Check-Valid-Until=$valid")
   cp /etc/resolv.conf "$root_dir/etc/resolv.conf" 2>/dev/null || true
-  if ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
-    apt-get "${apt_options[@]}" update ||
+  if ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive apt-get update ||
     ! chroot "$root_dir" env DEBIAN_FRONTEND=noninteractive \
-      apt-get "${apt_options[@]}" install -y --no-install-recommends "${packages[@]}"; then
+      apt-get install -y --no-install-recommends "${packages[@]}"; then
     die "installing ${packages[*]} in $root_dir failed"
   fi
   chroot "$root_dir" apt-get clean
   chroot "$root_dir" test -x /usr/bin/wine64 -a -x "$wineserver" ||
     die "$root_dir has no /usr/bin/wine64 or $wineserver after the install"
   log "apt-get install ${packages[*]} took $((SECONDS - started)) s"
-  touch "$stamp"
+  touch "$ready"
+  rm -f "$being_made"
 }
 
 ensure() {
-  if [[ -f $root_dir/.mordelt-wine10-ready ]] && mounted; then
+  if [[ -f $ready ]] && mounted; then
     return 0
   fi
-  mkdir -p "$(dirname "$root_dir")"
-  exec 8>"$root_dir.lock"
+  exec 8>>"$state/lock"
   flock 8
   make_root
   do_mount
@@ -221,7 +264,8 @@ ensure() {
 # ensure, at the top level of this script, with the reason of a failure kept in $unavailable
 # (and that of an earlier failure removed).
 try_ensure() {
-  rm -f "$unavailable" 2>/dev/null || true
+  make_state
+  rm -f "$unavailable"
   recording_failure=1
   trap 'code=$?
     if [[ $code -ne 0 && ! -s $unavailable ]]; then
@@ -234,7 +278,7 @@ try_ensure() {
 # Runs nothing: the root is not there and cannot be made now.
 not_run() {
   local reason="$root_dir could not be made"
-  [[ -s $unavailable ]] && reason=$(head -n 1 "$unavailable")
+  own "$state" && [[ -s $unavailable ]] && reason=$(head -n 1 "$unavailable")
   log "NOT RUN: Wine 10 is not available: $reason (scripts/wine10-root.sh without arguments" \
     "tries to make it again)"
   exit 77
@@ -242,7 +286,7 @@ not_run() {
 
 # The root, ready and mounted; or exit 77 with the reason.
 ensure_or_skip() {
-  if [[ -f $root_dir/.mordelt-wine10-ready ]] && mounted; then
+  if [[ -f $ready ]] && mounted; then
     return 0
   fi
   # A making that failed before is not tried again by every run.
@@ -267,7 +311,9 @@ case "${1:-}" in
   umount) do_umount ;;
   remove)
     remove_root
-    rm -f "$root_dir.lock" "$root_dir.debootstrap.log" "$unavailable"
+    if own "$state"; then
+      rm -rf --one-file-system "$state"
+    fi
     ;;
   *)
     echo "usage: $0 [exec CMD...|available|path|umount|remove]" >&2

@@ -24,22 +24,25 @@ if defined PROCESSOR_ARCHITEW6432 if exist "%SystemRoot%\Sysnative\cmd.exe" (
 
 set "bundle=%~dp0"
 set "results=%bundle%results"
+rem The system's own programs, never one of the same name in the current folder.
+set "reg=%SystemRoot%\System32\reg.exe"
+set "msiexec=%SystemRoot%\System32\msiexec.exe"
 
 rem Elevated: the suite writes HKEY_LOCAL_MACHINE\Software\MordeltConformance, which only an
 rem elevated administrator may (reg.exe is never virtualized).
-reg add "HKLM\Software\MordeltConformance" /v run.cmd /d elevated /f >nul 2>&1
+"%reg%" add "HKLM\Software\MordeltConformance" /v run.cmd /d elevated /f >nul 2>&1
 if errorlevel 1 (
   echo run.cmd: not elevated: run it from a prompt started with "Run as administrator"; the suite
   echo writes HKEY_LOCAL_MACHINE, installs and removes a package and rescans devices.
   exit /b 2
 )
-reg delete "HKLM\Software\MordeltConformance" /f >nul 2>&1
+"%reg%" delete "HKLM\Software\MordeltConformance" /f >nul 2>&1
 
 rem The manual's examples use these keys; the machine's own are never deleted. (0: reg.exe found
 rem the key.)
-reg query "HKLM\SOFTWARE\Example" >nul 2>&1
+"%reg%" query "HKLM\SOFTWARE\Example" >nul 2>&1
 set "example_before=!errorlevel!"
-reg query "HKLM\SOFTWARE\Example Tools" >nul 2>&1
+"%reg%" query "HKLM\SOFTWARE\Example Tools" >nul 2>&1
 set "example_tools_before=!errorlevel!"
 
 if exist "%results%" rd /s /q "%results%"
@@ -142,18 +145,18 @@ exit /b 0
 
 rem :remove_key KEY VIEW   removes KEY of the 64-bit or 32-bit registry view, where it exists.
 :remove_key
-reg query "%~1" /reg:%~2 >nul 2>&1
+"%reg%" query "%~1" /reg:%~2 >nul 2>&1
 if errorlevel 1 exit /b 0
 echo %arch%: restored: removed %~1 (%~2-bit view)
-reg delete "%~1" /f /reg:%~2 >nul 2>&1
+"%reg%" delete "%~1" /f /reg:%~2 >nul 2>&1
 exit /b 0
 
 rem :remove_package CODE VIEW   removes the product CODE where that view lists it as installed.
 :remove_package
-reg query "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\%~1" /reg:%~2 >nul 2>&1
+"%reg%" query "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\%~1" /reg:%~2 >nul 2>&1
 if errorlevel 1 exit /b 0
 echo %arch%: restored: removed the test package %~1
-start "" /wait msiexec /x %~1 /quiet
+start "" /wait "%msiexec%" /x %~1 /quiet
 exit /b 0
 
 rem :put_back PROGRAM   puts PROGRAM.conformance-saved back in place of a stand-in.

@@ -56,10 +56,15 @@ def main():
         problems.append("the suite's counts differ from its test cases")
     if min(counts[0] - counts[1] - counts[2], counts[1], counts[2]) < 1:
         problems.append(f"the run needs passed, failed and skipped tests: {counts}")
-    for failure in suite.iter("failure"):
-        reported = re.split(r"(?m)^(?=\S+:\d+: failure$)", failure.text or "")
-        if not failure.get("message") or any(one not in printed for one in reported):
-            problems.append(f"a failure's text is not what the run printed: {reported[:2]!r}")
+    # What each test printed, from its RUN line to its result.
+    printed_by = dict(re.findall(r"(?ms)^\[ RUN +\] (\w+)$(.*?)^\[ +(?:OK|FAILED|SKIPPED) +\] \1",
+                                 printed))
+    for case in cases:
+        for failure in case.findall("failure"):
+            reported = re.split(r"(?m)^(?=\S+:\d+: failure$)", failure.text or "")
+            if not failure.get("message") or any(
+                    one not in printed_by.get(case.get("name"), "") for one in reported):
+                problems.append(f"a failure's text is not what its test printed: {reported[:2]!r}")
     if "<path in registry>" not in "".join(f.text or "" for f in suite.iter("failure")):
         problems.append("no failure's text holds the usage text's angle brackets")
     reasons = [reason for result, _, reason in results if result == "SKIPPED"]

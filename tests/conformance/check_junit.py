@@ -36,8 +36,8 @@ def main():
         print(printed)
         return 77
     problems = []
-    if run.returncode != 1:
-        problems.append(f"exit status {run.returncode}, not 1")
+    if run.returncode != 1 or "cannot write" in printed:
+        problems.append(f"exit status {run.returncode}, not 1, or the file was not written")
 
     results = re.findall(r"^\[ +(OK|FAILED|SKIPPED) +\] (\w+)(?:: (.*))?$", printed, re.M)
     summary = re.search(r"^conformance: (\d+) passed, (\d+) failed, (\d+) skipped$", printed, re.M)

@@ -296,8 +296,11 @@ ProcessTree::ProcessTree() : job_(CreateJobObjectA(nullptr, nullptr)) {
   }
 }
 
+// Ends what is left in the job; should this program itself die first, closing the job's last
+// handle does the same (JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE).
 ProcessTree::~ProcessTree() {
-  if (job_ != nullptr) CloseHandle(job_);  // ends what is left in it
+  End();
+  if (job_ != nullptr) CloseHandle(job_);
 }
 
 bool ProcessTree::Adopt(HANDLE process) {

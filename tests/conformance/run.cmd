@@ -69,6 +69,11 @@ rem at all; past that, a conformance.exe that dies is a failure, never a skip.
 "%programs%\return_zero.exe" >nul 2>&1
 set "probe=!errorlevel!"
 if not "!probe!"=="0" (
+  rem Once more: a start that fails only once is no answer.
+  "%programs%\return_zero.exe" >nul 2>&1
+  set "probe=!errorlevel!"
+)
+if not "!probe!"=="0" (
   set "reason=this machine (%PROCESSOR_ARCHITECTURE%) does not run %arch% programs: return_zero.exe, which only ends with 0, ended with !probe!"
   echo %arch%: skipped: !reason!
   echo %arch%: skipped: !reason!> "%log%"

@@ -697,6 +697,10 @@ CONFORMANCE_TEST(ManualExamples) {
   // The manual holds dozens of examples; far fewer means that they were not found.
   CHECK(tally.examples >= 30);
   CHECK(tally.programRuns >= 40);
+  // Nothing of the examples is left for the next run to take for the machine's own.
+  for (const char* path : {"SOFTWARE\\Example", "SOFTWARE\\Example Tools"}) {
+    CHECK(!ExampleKeyExists(path, setting.view));
+  }
 }
 
 }  // namespace

@@ -4,7 +4,24 @@
 # user. Adds no foreign architecture: the 32-bit programs run under Wine 10 in
 # its WoW64 mode, in the Debian unstable root that scripts/wine10-root.sh makes
 # with debootstrap.
+#
+#   scripts/install-deps.sh           the Debian packages
+#   scripts/install-deps.sh --tools   also the npm tools of tools/workflow-validator (the workflow
+#                                     validator), at the versions of its package-lock.json, into
+#                                     build/tools with npm ci (npm, where missing, from Debian's
+#                                     nodejs and npm packages)
 set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+tools=no
+case "${1:-}" in
+  "") ;;
+  --tools) tools=yes ;;
+  *)
+    echo "usage: $0 [--tools]" >&2
+    exit 2
+    ;;
+esac
 
 packages=(
   cmake ninja-build g++
@@ -16,6 +33,9 @@ packages=(
   clang clang-format libclang-rt-14-dev valgrind hyperfine
   debootstrap
 )
+if [[ $tools == yes ]] && ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -26,14 +46,27 @@ done
 
 if [[ ${#missing[@]} -eq 0 ]]; then
   echo "install-deps: every package is installed"
-  exit 0
+else
+  sudo=()
+  if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+  fi
+  echo "install-deps: installing ${missing[*]}"
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo=(sudo)
+if [[ $tools == yes ]]; then
+  pinned="$root/tools/workflow-validator"
+  installed="$root/build/tools"
+  if cmp -s "$pinned/package-lock.json" "$installed/package-lock.json" &&
+    [[ -x $installed/node_modules/.bin/action-validator ]]; then
+    echo "install-deps: the npm tools are installed"
+  else
+    echo "install-deps: installing the npm tools into $installed"
+    mkdir -p "$installed"
+    install -m 0644 "$pinned/package.json" "$pinned/package-lock.json" "$installed/"
+    (cd "$installed" && npm ci --ignore-scripts --no-audit --no-fund)
+  fi
 fi
-echo "install-deps: installing ${missing[*]}"
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y --no-install-recommends "${missing[@]}"

@@ -14,6 +14,8 @@
 # sources). Debian unstable moves every day: when the root cannot be made, the
 # runs under Wine 10 are reported NOT RUN with the reason, and everything else
 # decides the result; a test that fails under Wine 10 still fails the run.
+# The GitHub workflows are validated against GitHub's schema (scripts/check-workflows.sh, with a
+# validator from the npm registry that scripts/install-deps.sh --tools installs).
 # Then the release: signed with throwaway certificates and a local time-stamp
 # authority (scripts/check-signing.sh), and built twice unsigned and twice
 # signed, the bytes compared (scripts/check-reproducible.sh).
@@ -126,6 +128,11 @@ echo "==> format: every C++ file as .clang-format lays it out"
 if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror >"$logs/format.log" 2>&1; then
   head -n 40 "$logs/format.log"
   failed_steps+=("format")
+fi
+
+echo "==> workflows: .github/workflows against GitHub's workflow schema"
+if ! bash scripts/check-workflows.sh 2>&1 | tee "$logs/workflows.log"; then
+  failed_steps+=("workflows")
 fi
 
 run_preset native

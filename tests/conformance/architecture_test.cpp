@@ -11,11 +11,7 @@
 namespace {
 
 using conformance::RunResult;
-
-bool RunsUnderWow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
+using conformance::RunsUnderWow64;
 
 // Reads a REG_SZ value through the 64-bit view, as a 64-bit process sees it.
 bool Read64BitView(const std::string& path, const std::string& name, std::string* data) {
@@ -72,10 +68,14 @@ std::string ImagesStartedBy(const std::string& command_line_text, const std::str
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr,
-                      dir.c_str(), &startup, &process)) {
+  // In a job, so that nothing of the tree outlives a wait that gives up.
+  conformance::ProcessTree tree;
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                      DEBUG_PROCESS | CREATE_SUSPENDED, nullptr, dir.c_str(), &startup, &process)) {
     return "(not started)";
   }
+  if (!tree.Adopt(process.hProcess)) TerminateProcess(process.hProcess, 0xDEAD);
+  ResumeThread(process.hThread);
   std::string images;
   for (bool running = true; running;) {
     DEBUG_EVENT event = {};

@@ -8,6 +8,7 @@
 #include <setupapi.h>
 
 #include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -138,11 +139,21 @@ CONFORMANCE_TEST(MordeltHwidTailOfARealIdentifier) {
 }
 
 // Every device of the list, the last one included: the walk goes on to the end with the
-// structure sizes of the build's architecture.
+// structure sizes of the build's architecture. Windows lists hundreds of devices: there a sample
+// is taken, the first, the last and every n-th. A device that Mordelt does not find counts as
+// a failure only when it is still present afterwards: devices come and go while the test runs.
 CONFORMANCE_TEST(MordeltHwidFindsEveryListedDevice) {
-  for (const PresentDevice& device : ListPresentDevices()) {
-    const std::string tail = UsableTail(device);
-    if (!tail.empty()) CheckMordelt(CONFORMANCE_HERE, "-hwid*#" + tail, 0);
+  const std::vector<PresentDevice> devices = ListPresentDevices();
+  const std::size_t step = UnderWine() ? 1 : devices.size() / 24 + 1;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const std::string tail = UsableTail(devices[i]);
+    if (tail.empty() || (i % step != 0 && i + 1 != devices.size())) continue;
+    const RunResult result = Run(MordeltExe(), "-hwid*#" + tail);
+    if (result.exit_code == 4 && !AnyIdEndsWith(ListPresentDevices(), tail)) {
+      std::printf("  note: %s went away during the test\n", tail.c_str());
+      continue;
+    }
+    CheckExit(CONFORMANCE_HERE, result, 0);
   }
 }
 
@@ -175,12 +186,15 @@ CONFORMANCE_TEST(MordeltHwidWithoutHashMakesNoQuery) {
 // -rescan
 // ---------------------------------------------------------------------------
 
+// On Windows, elevated, a rescan succeeds: 0, whatever the process's architecture. Under Wine the
+// Configuration Manager's calls are stubs that fail, and the answer is what they give.
 CONFORMANCE_TEST(MordeltRescanAnswersWhatTheConfigurationManagerAnswers) {
   DEVINST root = 0;
   const CONFIGRET located = CM_Locate_DevNode_ExA(&root, nullptr, 0, nullptr);
   CONFIGRET reenumerated = CR_FAILURE;
   if (located == CR_SUCCESS) reenumerated = CM_Reenumerate_DevNode_Ex(root, 0, nullptr);
-  const DWORD expected = located == CR_SUCCESS && reenumerated == CR_SUCCESS ? 0 : 2;
+  const DWORD expected =
+      !UnderWine() || (located == CR_SUCCESS && reenumerated == CR_SUCCESS) ? 0 : 2;
   CheckMordelt(CONFORMANCE_HERE, "-rescan", expected);
   CheckMordelt(CONFORMANCE_HERE, "-rescan*ignored", expected);
 }

@@ -21,6 +21,8 @@ std::vector<TestCase>& Registry() {
 }
 
 int g_failures_in_test = 0;
+// The failures of the running test, as reported, for the JUnit file.
+std::string g_failure_text;
 
 // Closes a handle when it goes out of scope.
 class Handle {
@@ -77,7 +79,10 @@ TestRegistration::TestRegistration(const char* name, TestFunction function) {
 
 void ReportFailure(const Location& where, const std::string& message) {
   ++g_failures_in_test;
-  std::printf("%s:%d: failure\n  %s\n", where.file, where.line, message.c_str());
+  char place[300];
+  std::snprintf(place, sizeof place, "%s:%d: failure\n  ", where.file, where.line);
+  g_failure_text += place + message + "\n";
+  std::printf("%s%s\n", place, message.c_str());
 }
 
 std::string Printable(const std::string& bytes) {
@@ -160,14 +165,22 @@ RunResult RunStarted(const RunOptions& options, Start start) {
     startup.wShowWindow = static_cast<WORD>(options.show_window);
   }
 
+  // Started suspended, so that it is in the job before it can start anything.
+  ProcessTree tree;
   PROCESS_INFORMATION process = {};
   if (!start(startup, &process)) {
     result.start_error = GetLastError();
     return result;
   }
-  result.started = true;
   Handle process_handle(process.hProcess);
   Handle thread_handle(process.hThread);
+  if (!tree.Adopt(process_handle.get())) {
+    result.start_error = GetLastError();
+    TerminateProcess(process_handle.get(), 0xDEAD);
+    return result;
+  }
+  ResumeThread(thread_handle.get());
+  result.started = true;
   // Only the child holds the write end now: the pipe ends when it ends.
   write_end.Reset();
   null_device.Reset();
@@ -180,10 +193,12 @@ RunResult RunStarted(const RunOptions& options, Start start) {
 
   if (WaitForSingleObject(process_handle.get(), options.timeout_ms) != WAIT_OBJECT_0) {
     result.timed_out = true;
-    TerminateProcess(process_handle.get(), 0xDEAD);
+    tree.End();
     WaitForSingleObject(process_handle.get(), 10000);
   }
   GetExitCodeProcess(process_handle.get(), &result.exit_code);
+  // What the program started and left running ends with it.
+  tree.End();
 
   if (reader_thread.valid()) {
     // A program that the child started may still hold the pipe; do not wait
@@ -207,8 +222,8 @@ RunResult RunRaw(const std::string& exe, const std::string& raw_command_line,
   const char* current_dir = options.current_dir.empty() ? nullptr : options.current_dir.c_str();
   return RunStarted<STARTUPINFOA>(
       options, [&](STARTUPINFOA& startup, PROCESS_INFORMATION* process) {
-        return CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                              current_dir, &startup, process);
+        return CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                              CREATE_SUSPENDED, nullptr, current_dir, &startup, process);
       });
 }
 
@@ -217,11 +232,12 @@ RunResult RunRawWide(const std::wstring& exe, const std::wstring& raw_command_li
   std::vector<wchar_t> command_line(raw_command_line.begin(), raw_command_line.end());
   command_line.push_back(L'\0');
   const std::wstring current_dir = Widen(options.current_dir);
-  return RunStarted<STARTUPINFOW>(options, [&](STARTUPINFOW& startup,
-                                               PROCESS_INFORMATION* process) {
-    return CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          current_dir.empty() ? nullptr : current_dir.c_str(), &startup, process);
-  });
+  return RunStarted<STARTUPINFOW>(
+      options, [&](STARTUPINFOW& startup, PROCESS_INFORMATION* process) {
+        return CreateProcessW(
+            exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+            current_dir.empty() ? nullptr : current_dir.c_str(), &startup, process);
+      });
 }
 
 std::wstring Widen(const std::string& text) {
@@ -252,10 +268,88 @@ std::string GetEnv(const char* name) {
   return std::string(buffer, length);
 }
 
-std::string SystemMsiexec() {
+std::string SystemProgram(const std::string& file_name) {
   char directory[MAX_PATH] = {};
   const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-  return std::string(directory, length) + "\\msiexec.exe";
+  return std::string(directory, length < MAX_PATH ? length : 0) + "\\" + file_name;
+}
+
+std::string SystemMsiexec() { return SystemProgram("msiexec.exe"); }
+
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool RunsUnderWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+ProcessTree::ProcessTree() : job_(CreateJobObjectA(nullptr, nullptr)) {
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job_ != nullptr &&
+      !SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    CloseHandle(job_);
+    job_ = nullptr;
+  }
+}
+
+// Ends what is left in the job; should this program itself die first, closing the job's last
+// handle does the same (JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE).
+ProcessTree::~ProcessTree() {
+  End();
+  if (job_ != nullptr) CloseHandle(job_);
+}
+
+bool ProcessTree::Adopt(HANDLE process) {
+  if (job_ == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  return AssignProcessToJobObject(job_, process) != 0;
+}
+
+void ProcessTree::End() {
+  if (job_ != nullptr) TerminateJobObject(job_, 0xDEAD);
+}
+
+namespace {
+
+// Whether another process holds Windows Installer's mutex now. Its state is read, never taken:
+// a wait on it would take it from the installer.
+bool InstallerMutexHeld() {
+  struct MutantBasicInformation {
+    LONG current_count;  // 1: free; 0 or less: held
+    BOOLEAN owned_by_caller;
+    BOOLEAN abandoned;
+  };
+  using QueryMutant = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryMutant>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryMutant")));
+  Handle mutex(OpenMutexA(SYNCHRONIZE | MUTANT_QUERY_STATE, FALSE, "Global\\_MSIExecute"));
+  if (!mutex.valid()) return false;
+  MutantBasicInformation state = {};
+  // Present but unreadable: taken as held, so the wait's limit decides.
+  return query == nullptr || query(mutex.get(), 0, &state, sizeof state, nullptr) != 0 ||
+         state.current_count <= 0;
+}
+
+}  // namespace
+
+bool WaitForOtherInstallations(DWORD limit_ms) {
+  const ULONGLONG started = GetTickCount64();
+  for (bool told = false; InstallerMutexHeld(); told = true) {
+    if (GetTickCount64() - started >= limit_ms) {
+      std::printf("  note: another installation still holds Global\\_MSIExecute; going on\n");
+      return false;
+    }
+    if (!told)
+      std::printf("  note: waiting while another installation holds Global\\_MSIExecute\n");
+    Sleep(1000);
+  }
+  return true;
 }
 
 std::string TestProgramDir() {
@@ -452,6 +546,110 @@ bool RemoveTree(const std::string& path) {
 // The runner.
 // ---------------------------------------------------------------------------
 
+namespace conformance {
+namespace {
+
+// What one test ended with, for the JUnit file.
+struct Outcome {
+  const char* name;
+  const char* status;  // "passed", "failed" or "skipped"
+  double seconds;
+  std::string text;  // the failures as reported, or the reason for the skip
+};
+
+// Text for an XML attribute or element, in UTF-8: the ANSI text converted, markup characters as
+// references, and the control characters that XML cannot hold shown as \xNN.
+std::string XmlText(const std::string& ansi) {
+  const std::wstring wide = Widen(ansi);
+  std::wstring escaped;
+  for (const wchar_t c : wide) {
+    switch (c) {
+      case L'&':
+        escaped += L"&amp;";
+        break;
+      case L'<':
+        escaped += L"&lt;";
+        break;
+      case L'>':
+        escaped += L"&gt;";
+        break;
+      case L'"':
+        escaped += L"&quot;";
+        break;
+      default:
+        if (c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') {
+          wchar_t hex[8];
+          std::swprintf(hex, 8, L"\\x%02X", static_cast<unsigned>(c));
+          escaped += hex;
+        } else {
+          escaped += c;
+        }
+    }
+  }
+  if (escaped.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()), &utf8[0], size,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+// Writes the outcomes as one JUnit test suite named after this build's architecture.
+bool WriteJUnit(const std::string& path, const std::vector<Outcome>& outcomes) {
+  const char* const suite = sizeof(void*) == 8 ? "x64" : "x86";
+  int failures = 0;
+  int skips = 0;
+  double seconds = 0;
+  std::string cases;
+  for (const Outcome& outcome : outcomes) {
+    char time[32];
+    std::snprintf(time, sizeof time, "%.3f", outcome.seconds);
+    seconds += outcome.seconds;
+    cases += std::string("    <testcase classname=\"conformance.") + suite + "\" name=\"" +
+             XmlText(outcome.name) + "\" time=\"" + time + "\"";
+    const std::string text = XmlText(outcome.text);
+    if (std::strcmp(outcome.status, "failed") == 0) {
+      ++failures;
+      cases += ">\n      <failure message=\"" +
+               text.substr(0, text.find('\n', text.find('\n') + 1)) + "\">" + text +
+               "</failure>\n    </testcase>\n";
+    } else if (std::strcmp(outcome.status, "skipped") == 0) {
+      ++skips;
+      cases += ">\n      <skipped message=\"" + text + "\"/>\n    </testcase>\n";
+    } else {
+      cases += "/>\n";
+    }
+  }
+  char head[256];
+  std::snprintf(head, sizeof head,
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite "
+                "name=\"conformance.%s\" tests=\"%u\" failures=\"%d\" errors=\"0\" skipped=\"%d\" "
+                "time=\"%.3f\">\n",
+                suite, static_cast<unsigned>(outcomes.size()), failures, skips, seconds);
+  return WriteFileBytes(path, head + cases + "  </testsuite>\n</testsuites>\n");
+}
+
+// Outside Wine the tests need an elevated token without registry virtualization: a virtualized
+// 32-bit run and the 32-bit programs it starts would share a private copy of HKEY_LOCAL_MACHINE,
+// and every start of setup.exe would be refused with 740. (Wine has no such split.)
+bool RunsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  Handle owned(token);
+  TOKEN_ELEVATION elevation = {};
+  DWORD virtualized = 1;
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0 &&
+         GetTokenInformation(token, TokenVirtualizationEnabled, &virtualized, sizeof virtualized,
+                             &size) &&
+         virtualized == 0;
+}
+
+}  // namespace
+}  // namespace conformance
+
 int main(int argc, char** argv) {
   using namespace conformance;
   // Plain "\n" line ends and no buffering: progress shows as it happens.
@@ -460,17 +658,37 @@ int main(int argc, char** argv) {
   // No error boxes from a failing program under test.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 
-  const char* filter = argc > 1 ? argv[1] : "";
+  const char* filter = "";
+  const char* junit = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--junit") == 0 && i + 1 < argc) {
+      junit = argv[++i];
+    } else if (std::strcmp(argv[i], "--junit") == 0) {
+      std::printf("conformance: --junit needs a file name\n");
+      return 2;
+    } else {
+      filter = argv[i];
+    }
+  }
+  if (!UnderWine() && !RunsElevated()) {
+    std::printf(
+        "conformance: no test run: run this program elevated (as administrator), with registry "
+        "virtualization off\n");
+    return 2;
+  }
   int passed = 0;
   int failed = 0;
   int skipped = 0;
   std::vector<std::string> failed_names;
+  std::vector<Outcome> outcomes;
 
   std::printf("Mordelt.exe: %s\nsetup.exe:   %s\n", MordeltExe().c_str(), SetupExe().c_str());
   for (const TestCase& test : Registry()) {
     if (std::strstr(test.name, filter) == nullptr) continue;
     std::printf("[ RUN      ] %s\n", test.name);
     g_failures_in_test = 0;
+    g_failure_text.clear();
+    const ULONGLONG started = GetTickCount64();
     std::string skip_reason;
     bool is_skipped = false;
     try {
@@ -485,14 +703,18 @@ int main(int argc, char** argv) {
     } catch (...) {
       ReportFailure(Location{test.name, 0}, "unknown exception");
     }
+    const double seconds = static_cast<double>(GetTickCount64() - started) / 1000;
     if (g_failures_in_test > 0) {
+      outcomes.push_back(Outcome{test.name, "failed", seconds, g_failure_text});
       ++failed;
       failed_names.push_back(test.name);
       std::printf("[  FAILED  ] %s\n", test.name);
     } else if (is_skipped) {
+      outcomes.push_back(Outcome{test.name, "skipped", seconds, skip_reason});
       ++skipped;
       std::printf("[  SKIPPED ] %s: %s\n", test.name, skip_reason.c_str());
     } else {
+      outcomes.push_back(Outcome{test.name, "passed", seconds, std::string()});
       ++passed;
       std::printf("[       OK ] %s\n", test.name);
     }
@@ -500,6 +722,10 @@ int main(int argc, char** argv) {
 
   for (const std::string& name : failed_names) std::printf("FAILED: %s\n", name.c_str());
   std::printf("conformance: %d passed, %d failed, %d skipped\n", passed, failed, skipped);
+  if (junit != nullptr && !WriteJUnit(junit, outcomes)) {
+    std::printf("conformance: cannot write %s\n", junit);
+    return 1;
+  }
   if (passed + failed == 0) {
     std::printf("no test ran (filter \"%s\")\n", filter);
     return 2;

@@ -5,9 +5,11 @@
 //
 //   conformance.exe            runs every test
 //   conformance.exe TEXT       runs the tests whose names contain TEXT
+//   --junit FILE               also writes each test's result to FILE, in JUnit XML
 //
 // The programs are looked for beside conformance.exe, unless the environment
-// variables MORDELT_EXE and SETUP_EXE name them.
+// variables MORDELT_EXE and SETUP_EXE name them. Outside Wine the tests run only
+// elevated, with registry virtualization off; otherwise none runs and the exit code is 2.
 #ifndef TESTS_CONFORMANCE_HARNESS_H_
 #define TESTS_CONFORMANCE_HARNESS_H_
 
@@ -141,6 +143,9 @@ struct RunResult {
   std::string output;      // every byte written to standard output
 };
 
+// Every run below starts its program in a job object: when the program ends, or is ended after
+// the timeout, every process that it started and left running is ended with it.
+
 // Starts `exe` with the command line: the quoted exe path, one blank, then
 // `command_line_text` exactly. WinMain's lpCmdLine is then the text after
 // the program name and the blanks that follow it, so leading blanks of the
@@ -174,8 +179,41 @@ std::string SetupExe();
 std::string TestProgramDir();
 // An environment variable, or "" when it is not set.
 std::string GetEnv(const char* name);
-// msiexec.exe of the system directory.
+// A program of the system directory (GetSystemDirectoryA), and msiexec.exe there.
+std::string SystemProgram(const std::string& file_name);
 std::string SystemMsiexec();
+// Whether this program runs under Wine (ntdll exports wine_get_version there).
+bool UnderWine();
+// Whether this is a 32-bit program on 64-bit Windows (WoW64).
+bool RunsUnderWow64();
+// Whether a start or a load failed because the machine's policy (AppLocker, code integrity)
+// refuses programs or DLLs from that folder.
+inline bool RefusedByPolicy(DWORD error) {
+  const DWORD invalid_image_hash = 577;  // ERROR_INVALID_IMAGE_HASH: code integrity refused it
+  return error == ERROR_ACCESS_DISABLED_BY_POLICY || error == invalid_image_hash;
+}
+
+// A job object that ends the processes given to it, and every process they start, when it is
+// destroyed or End() is called.
+class ProcessTree {
+ public:
+  ProcessTree();
+  ~ProcessTree();
+  ProcessTree(const ProcessTree&) = delete;
+  ProcessTree& operator=(const ProcessTree&) = delete;
+
+  // Puts a process (best started suspended) into the job; false, with GetLastError, when it fails.
+  bool Adopt(HANDLE process);
+  void End();
+
+ private:
+  HANDLE job_;
+};
+
+// Waits, up to `limit_ms`, while another installation holds Windows Installer's mutex
+// (Global\_MSIExecute), so that an install does not fail with 1618 because of a background one;
+// false when it is still held then.
+bool WaitForOtherInstallations(DWORD limit_ms = 300000);
 
 // ---------------------------------------------------------------------------
 // Registry.

@@ -144,8 +144,13 @@ bool ExpectedHwidCode(const std::vector<std::string>& arguments, unsigned long* 
   return true;
 }
 
-// The exit code that "-rescan" must give here: what the two Configuration Manager calls give.
+// The exit code that "-rescan" must give here: on Windows, elevated, 0; under Wine, what the two
+// Configuration Manager calls give.
 bool ExpectedRescanCode(unsigned long* code) {
+  if (!UnderWine()) {
+    *code = 0;
+    return true;
+  }
   const auto locate = Load<LocateDevNodeExA>("cfgmgr32.dll", "CM_Locate_DevNode_ExA");
   const auto reenumerate = Load<ReenumerateDevNodeEx>("cfgmgr32.dll", "CM_Reenumerate_DevNode_Ex");
   if (!locate || !reenumerate) return false;
@@ -213,11 +218,12 @@ std::string DataText(DWORD type, const std::vector<BYTE>& bytes, DWORD size) {
   return hex;
 }
 
-// The values and subkeys of HKEY_LOCAL_MACHINE\path; false when the key does not exist.
-bool ReadKey(const std::string& path, std::vector<ShownValue>* values,
+// The values and subkeys of HKEY_LOCAL_MACHINE\path in a registry view; false when the key does
+// not exist.
+bool ReadKey(const std::string& path, REGSAM view, std::vector<ShownValue>* values,
              std::vector<std::string>* subkeys) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
     return false;
   }
   for (DWORD index = 0;; ++index) {
@@ -283,13 +289,53 @@ struct Tally {
   int passedOver = 0;
 };
 
-void RemoveExampleKeys() {
-  for (const char* key : kExampleKeys) DeleteKeyTree(key);
+// Where the examples run: the programs, and the registry view that a user's prompt shows. In a
+// 32-bit run on 64-bit Windows a user's prompt is 64-bit, and so is its reg.exe: there the
+// examples run with the x64 programs (MORDELT_X64_DIR, or ..\x64 beside this folder, as the
+// conformance bundle holds them) and their registry is read through the 64-bit view.
+struct Setting {
+  std::string mordelt;
+  std::string setup;
+  REGSAM view = 0;
+};
+
+// False when the x64 programs are needed and not there.
+bool ExampleSetting(Setting* setting) {
+  if (!RunsUnderWow64()) {
+    *setting = Setting{MordeltExe(), SetupExe(), 0};
+    return true;
+  }
+  std::string dir = GetEnv("MORDELT_X64_DIR");
+  if (dir.empty()) dir = TestProgramDir() + "\\..\\x64";
+  *setting = Setting{dir + "\\Mordelt.exe", dir + "\\setup.exe", KEY_WOW64_64KEY};
+  return FileExists(setting->mordelt) && FileExists(setting->setup);
+}
+
+bool ExampleKeyExists(const char* path, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+void RemoveExampleKeys(REGSAM view) {
+  for (const char* path : kExampleKeys) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) {
+      continue;
+    }
+    RegDeleteTreeA(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, view, 0);
+  }
 }
 
 class ExampleRun {
  public:
-  ExampleRun(const manual::Example& example, Tally& tally) : example_(example), tally_(tally) {}
+  ExampleRun(const manual::Example& example, const Setting& setting, Tally& tally)
+      : example_(example), setting_(setting), tally_(tally) {}
 
   void Run() {
     for (const manual::Step& step : example_.steps) {
@@ -355,8 +401,8 @@ class ExampleRun {
     }
     programSeen_ = true;
     ++tally_.programRuns;
-    const RunResult result =
-        conformance::Run(program == "Mordelt.exe" ? MordeltExe() : SetupExe(), text, dir_.path());
+    const RunResult result = conformance::Run(
+        program == "Mordelt.exe" ? setting_.mordelt : setting_.setup, text, dir_.path());
     if (!result.started || result.timed_out) {
       Fail("the program did not start or did not end");
       return;
@@ -411,7 +457,7 @@ class ExampleRun {
     options.current_dir = dir_.path();
     if (!expected.outputFile.empty()) options.stdout_file = dir_.File(expected.outputFile);
     const RunResult result =
-        conformance::Run(isMordelt ? MordeltExe() : SetupExe(), expected.text, options);
+        conformance::Run(isMordelt ? setting_.mordelt : setting_.setup, expected.text, options);
     if (!result.started) {
       Fail("the program did not start, error " + std::to_string(result.start_error));
       return;
@@ -491,8 +537,8 @@ class ExampleRun {
       }
     }
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | setting_.view, nullptr, &key, nullptr) != ERROR_SUCCESS) {
       Fail("reg add: cannot create " + path);
       return;
     }
@@ -536,7 +582,7 @@ class ExampleRun {
     }
     std::vector<ShownValue> values;
     std::vector<std::string> subkeys;
-    const bool keyExists = ReadKey(path, &values, &subkeys);
+    const bool keyExists = ReadKey(path, setting_.view, &values, &subkeys);
     ++tally_.checks;
 
     if (!lines.empty() && lines[0].compare(0, 6, "ERROR:") == 0) {
@@ -601,6 +647,7 @@ class ExampleRun {
   }
 
   const manual::Example& example_;
+  const Setting& setting_;
   Tally& tally_;
   TempDir dir_;
   Location where_{kManualFile, 0};
@@ -616,6 +663,20 @@ CONFORMANCE_TEST(ManualExamples) {
     ReportFailure(CONFORMANCE_HERE, "cannot read the manual at " + path + " (set MANUAL_MD)");
     return;
   }
+  Setting setting;
+  if (!ExampleSetting(&setting)) {
+    SKIP_TEST(
+        "NOT RUN: a 32-bit run on 64-bit Windows runs the examples with the x64 programs, "
+        "as a 64-bit prompt shows them; needs " +
+        setting.mordelt + " and " + setting.setup);
+  }
+  // The examples delete these keys before and after each run: never the machine's own.
+  for (const char* path : {"SOFTWARE\\Example", "SOFTWARE\\Example Tools"}) {
+    if (ExampleKeyExists(path, setting.view)) {
+      SKIP_TEST(std::string("NOT RUN: HKEY_LOCAL_MACHINE\\") + path +
+                " exists on this machine, and the examples would delete it");
+    }
+  }
   const std::vector<manual::Example> examples = manual::ParseExamples(markdown);
   Tally tally;
   for (const manual::Example& example : examples) {
@@ -624,18 +685,22 @@ CONFORMANCE_TEST(ManualExamples) {
       continue;
     }
     ++tally.examples;
-    RemoveExampleKeys();
+    RemoveExampleKeys(setting.view);
     {
-      ExampleRun run(example, tally);
+      ExampleRun run(example, setting, tally);
       run.Run();
     }
-    RemoveExampleKeys();
+    RemoveExampleKeys(setting.view);
   }
   std::printf("  %d examples, %d program runs, %d results checked, %d steps not run here\n",
               tally.examples, tally.programRuns, tally.checks, tally.passedOver);
   // The manual holds dozens of examples; far fewer means that they were not found.
   CHECK(tally.examples >= 30);
   CHECK(tally.programRuns >= 40);
+  // Nothing of the examples is left for the next run to take for the machine's own.
+  for (const char* path : {"SOFTWARE\\Example", "SOFTWARE\\Example Tools"}) {
+    CHECK(!ExampleKeyExists(path, setting.view));
+  }
 }
 
 }  // namespace

@@ -15,8 +15,6 @@ using conformance::ReadValue;
 using conformance::Run;
 using conformance::RunResult;
 
-const char kRegTool[] = "C:\\WINDOWS\\system32\\reg.exe";
-
 std::string RegistryFile(const std::string& key, const std::string& name, const std::string& data) {
   return "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + key + "]\r\n\"" +
          name + "\"=\"" + data + "\"\r\n";
@@ -57,8 +55,9 @@ CONFORMANCE_TEST(ImportRegOfAMissingFileStillEndsWithZero) {
   conformance::TempDir dir;
   const std::string missing = dir.File("no such file.reg");
   // reg.exe itself fails on the missing file ...
-  const RunResult tool = conformance::RunRaw(kRegTool, "reg.exe import \"" + missing + "\"",
-                                             conformance::RunOptions());
+  const RunResult tool =
+      conformance::RunRaw(conformance::SystemProgram("reg.exe"),
+                          "reg.exe import \"" + missing + "\"", conformance::RunOptions());
   REQUIRE(tool.started);
   CHECK(tool.exit_code != 0);
   // ... but it ran, and that is all Mordelt reports.
@@ -74,15 +73,13 @@ CONFORMANCE_TEST(ImportRegWithAnUnknownSubcommandStillEndsWithZero) {
 }
 
 // A program file of the system directory replaced by window_sender.exe for the life of the
-// object, and put back afterwards. Under Wine only: a prefix's system programs are Wine's own
-// unless WINEDLLOVERRIDES names them "=n". The system directory is that of this process, so a
-// 32-bit run replaces the 32-bit program (syswow64), as the 32-bit programs start it.
+// object, and put back afterwards. Under Wine only (see RequireStandInSystemPrograms). The system
+// directory is that of this process, so a 32-bit run replaces the 32-bit program (syswow64), as
+// the 32-bit programs start it.
 class ScopedStandInSystemProgram {
  public:
   explicit ScopedStandInSystemProgram(const char* fileName) {
-    char directory[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-    path_ = std::string(directory, length) + "\\" + fileName;
+    path_ = conformance::SystemProgram(fileName);
     saved_ = path_ + ".conformance-saved";
     if (MoveFileA(path_.c_str(), saved_.c_str()) == 0) return;
     moved_ = true;
@@ -96,6 +93,7 @@ class ScopedStandInSystemProgram {
       if (MoveFileExA(saved_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return;
       Sleep(100);
     }
+    conformance::ReportFailure(CONFORMANCE_HERE, "cannot put " + saved_ + " back");
   }
   ScopedStandInSystemProgram(const ScopedStandInSystemProgram&) = delete;
   ScopedStandInSystemProgram& operator=(const ScopedStandInSystemProgram&) = delete;
@@ -109,15 +107,15 @@ class ScopedStandInSystemProgram {
   bool placed_ = false;
 };
 
-bool UnderWine() {
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// Skips the test unless a stand-in for the system's programs can be started here.
+// Skips the test unless a stand-in for the system's programs can be started here. Never on
+// Windows: there reg.exe and msiexec.exe of the system folder belong to TrustedInstaller and are
+// kept by Windows Resource Protection, and the Windows Installer service itself starts
+// msiexec.exe, so no replacement is safe or surely undone.
 void RequireStandInSystemPrograms() {
-  if (!UnderWine()) {
-    SKIP_TEST("NOT RUN on Windows: it would replace reg.exe and msiexec.exe of the system");
+  if (!conformance::UnderWine()) {
+    SKIP_TEST(
+        "NOT RUN on Windows: it would replace reg.exe and msiexec.exe of the system folder; "
+        "needs Wine with WINEDLLOVERRIDES=reg.exe,msiexec.exe=n");
   }
   // Wine reads the overrides when a process starts, from its Unix environment.
   if (GetEnv("WINEDLLOVERRIDES").find("reg.exe,msiexec.exe=n") == std::string::npos) {

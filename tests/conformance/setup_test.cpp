@@ -88,6 +88,10 @@ CONFORMANCE_TEST(SetupNeverStartsAnMsiexecPlantedBesideItOrInTheCurrentDirectory
     options.current_dir = dir.path();
     return options;
   }());
+  if (!probe.started && conformance::RefusedByPolicy(probe.start_error)) {
+    SKIP_TEST("NOT RUN: this machine's policy refuses programs of the temporary folder, error " +
+              std::to_string(probe.start_error) + "; needs a machine that lets them run");
+  }
   REQUIRE(probe.started);
   REQUIRE(FileExists(dir.File(kPlantedMarker)));
   REQUIRE(DeleteFileA(dir.File(kPlantedMarker).c_str()) != 0);
@@ -185,8 +189,9 @@ CONFORMANCE_TEST(SetupDiscoveryTakesTheFirstPackageFileAndQuotesItsName) {
       PutPackage(dir, decoys.substr(0, bar));
       PutPackage(dir, decoys.substr(bar + 1));
       first = FirstListed(dir);
-      // The search lists them through their short names.
-      REQUIRE(first == decoys.substr(0, bar) || first == decoys.substr(bar + 1));
+      // The search lists them through their short names, or lists nothing where the volume makes
+      // no short names (a Dev Drive, many server data volumes).
+      REQUIRE(first.empty() || first == decoys.substr(0, bar) || first == decoys.substr(bar + 1));
     }
     if (row.package != nullptr) PutPackage(dir, row.package);
     // What the search lists first is no package file.

@@ -157,20 +157,26 @@ CONFORMANCE_TEST(ProgramPathWithHighBytes) {
 // Under Wine: whether DLLs from a folder come before Wine's own for uxtheme.dll. Without that,
 // Wine never loads a planted uxtheme.dll, and the test below would prove nothing. (Wine reads
 // WINEDLLOVERRIDES when a process starts, from the environment it was started with: setting it
-// here would not reach the programs.)
+// here would not reach the programs.) On Windows it runs: the DLL is planted only in a fresh
+// temporary folder, beside copies of the programs that are the only programs started there, and
+// the folder goes afterwards (checked).
 bool PlantedUxthemeCanLoad() {
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return true;
-  return GetEnv("WINEDLLOVERRIDES").find("uxtheme=n") != std::string::npos;
+  return !UnderWine() || GetEnv("WINEDLLOVERRIDES").find("uxtheme=n") != std::string::npos;
 }
 
 CONFORMANCE_TEST(DllPlantedBesideTheProgramIsNotLoaded) {
-  if (!PlantedUxthemeCanLoad()) SKIP_TEST("under Wine, needs WINEDLLOVERRIDES=uxtheme=n,b");
+  if (!PlantedUxthemeCanLoad())
+    SKIP_TEST("NOT RUN: under Wine, needs WINEDLLOVERRIDES=uxtheme=n,b");
   TempDir dir;
   const std::string planted = TestProgramDir() + "\\planted_dll.dll";
   // The planted DLL does leave its marker when it is loaded.
   REQUIRE(CopyFileA(planted.c_str(), dir.File("probe.dll").c_str(), FALSE) != 0);
   HMODULE probe = LoadLibraryA(dir.File("probe.dll").c_str());
+  const DWORD load_error = probe == nullptr ? GetLastError() : 0;
+  if (RefusedByPolicy(load_error)) {
+    SKIP_TEST("NOT RUN: this machine's policy refuses DLLs of the temporary folder, error " +
+              std::to_string(load_error) + "; needs a machine that lets them load");
+  }
   REQUIRE(probe != nullptr);
   FreeLibrary(probe);
   REQUIRE(FileExists(dir.File("probe.dll.loaded")));
@@ -191,6 +197,8 @@ CONFORMANCE_TEST(DllPlantedBesideTheProgramIsNotLoaded) {
   for (int i = 0; i < 11; ++i) eleven += "-s ";
   CheckRun(CONFORMANCE_HERE, Run(setup, eleven, dir.path()), 1, kSetupUsage);
   CHECK(!FileExists(marker));
+  // Undone: nothing holds the planted files any more, and they go with their folder.
+  CHECK(RemoveTree(dir.path()));
 }
 
 CONFORMANCE_TEST(MordeltUsageToFile) {

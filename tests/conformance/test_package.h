@@ -22,10 +22,13 @@ inline std::string InstalledFile() {
 }
 
 // Removes the product with the system's msiexec when made and when destroyed, so that every
-// test starts and ends without it.
+// test starts and ends without it. It first waits while another installation runs.
 class ScopedProductRemoval {
  public:
-  ScopedProductRemoval() { Remove(); }
+  ScopedProductRemoval() {
+    WaitForOtherInstallations();
+    Remove();
+  }
   ~ScopedProductRemoval() { Remove(); }
   ScopedProductRemoval(const ScopedProductRemoval&) = delete;
   ScopedProductRemoval& operator=(const ScopedProductRemoval&) = delete;

@@ -48,6 +48,9 @@ add_custom_command(
 add_custom_target(conformance_client ALL DEPENDS ${CONFORMANCE_CLIENT_MSI})
 add_dependencies(conformance conformance_client)
 
+# Stands in for conformance.exe in the checks of run.cmd (check_run_cmd.sh).
+add_executable(conformance_stand_in ${SETUP_TOOLS_DIR}/conformance_stand_in.cpp)
+
 add_executable(return_zero WIN32 ${SETUP_TOOLS_DIR}/return_zero.cpp)
 target_link_options(return_zero PRIVATE -mwindows)
 add_dependencies(conformance return_zero)

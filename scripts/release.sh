@@ -142,19 +142,8 @@ if [[ $revision == HEAD ]] && ! git -C "$root" diff --quiet HEAD -- 2>/dev/null;
   echo "release: note: uncommitted changes are not part of the release of $commit" >&2
 fi
 
-output_folder_claim "$out" "$root" "$marker" || exit 2
-output_folder_empty "$out" "$marker"
 # From here on, a failure or an interruption leaves nothing of this run in $out.
-finish() {
-  local code=$?
-  if [[ $code -ne 0 ]]; then
-    output_folder_empty "$out" "$marker" || true
-    echo "release: no package made; $out is left empty" >&2
-  fi
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+output_folder_use "$out" "$root" "$marker" release package || exit 2
 src="$out/src"
 stage="$out/stage"
 mkdir -p "$src" "$stage/x64"

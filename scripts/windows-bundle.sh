@@ -52,18 +52,8 @@ while [[ $# -gt 0 ]]; do
 done
 
 out=$(output_folder_resolve "$out")
-output_folder_claim "$out" "$root" "$marker" || exit 2
-output_folder_empty "$out" "$marker"
-finish() {
-  local code=$?
-  if [[ $code -ne 0 ]]; then
-    output_folder_empty "$out" "$marker" || true
-    echo "windows-bundle: no bundle made; $out is left empty" >&2
-  fi
-}
-trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+# From here on, a failure or an interruption leaves nothing of this run in $out.
+output_folder_use "$out" "$root" "$marker" windows-bundle bundle || exit 2
 
 umask 022
 export TZ=UTC LC_ALL=C

@@ -17,6 +17,10 @@
 #                                         writes MARKER into it
 #   output_folder_empty "$out" MARKER     removes every entry of a claimed folder but MARKER, dot
 #                                         files included; false when the folder holds no MARKER
+#   output_folder_use "$out" "$root" MARKER NAME WHAT || exit 2
+#                                         claims and empties the folder for this run; from then on
+#                                         a failure or an interruption (INT, TERM) empties it again
+#                                         and says "NAME: no WHAT made" (an EXIT trap of its own)
 #
 # MARKER is a file name of the script's own (for example .mordelt-release); a marker counts only
 # as a regular file, not a link, owned by the user running the script. Messages begin with the
@@ -87,4 +91,21 @@ output_folder_empty() {
     fi
     find . -mindepth 1 -maxdepth 1 ! -name "$marker" -exec rm -rf --one-file-system -- {} +
   )
+}
+
+output_folder_use() {
+  output_folder_claim "$1" "$2" "$3" || return 1
+  output_folder_empty "$1" "$3" || return 1
+  _output_folder=("$1" "$3" "$4" "$5")
+  trap _output_folder_finish EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+_output_folder_finish() {
+  local code=$?
+  if [[ $code -ne 0 ]]; then
+    output_folder_empty "${_output_folder[0]}" "${_output_folder[1]}" || true
+    echo "${_output_folder[2]}: no ${_output_folder[3]} made; ${_output_folder[0]} is left empty" >&2
+  fi
 }

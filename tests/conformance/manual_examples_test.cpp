@@ -299,16 +299,21 @@ struct Setting {
   REGSAM view = 0;
 };
 
-// False when the x64 programs are needed and not there.
-bool ExampleSetting(Setting* setting) {
-  if (!RunsUnderWow64()) {
-    *setting = Setting{MordeltExe(), SetupExe(), 0};
-    return true;
-  }
+// Where the x64 programs are not there (a 32-bit build tree of its own), the examples run with
+// the 32-bit programs and are read in the 32-bit view, as `reg query ... /reg:32` shows it: the
+// shipped 32-bit programs are still held to every transcript.
+Setting ExampleSetting() {
+  const Setting own{MordeltExe(), SetupExe(), 0};
+  if (!RunsUnderWow64()) return own;
   std::string dir = GetEnv("MORDELT_X64_DIR");
   if (dir.empty()) dir = TestProgramDir() + "\\..\\x64";
-  *setting = Setting{dir + "\\Mordelt.exe", dir + "\\setup.exe", KEY_WOW64_64KEY};
-  return FileExists(setting->mordelt) && FileExists(setting->setup);
+  const Setting x64{dir + "\\Mordelt.exe", dir + "\\setup.exe", KEY_WOW64_64KEY};
+  if (FileExists(x64.mordelt) && FileExists(x64.setup)) return x64;
+  std::printf(
+      "  no x64 programs at %s: the examples run with the 32-bit programs, read in the "
+      "32-bit view (reg query /reg:32)\n",
+      dir.c_str());
+  return own;
 }
 
 bool ExampleKeyExists(const char* path, REGSAM view) {
@@ -663,13 +668,7 @@ CONFORMANCE_TEST(ManualExamples) {
     ReportFailure(CONFORMANCE_HERE, "cannot read the manual at " + path + " (set MANUAL_MD)");
     return;
   }
-  Setting setting;
-  if (!ExampleSetting(&setting)) {
-    SKIP_TEST(
-        "NOT RUN: a 32-bit run on 64-bit Windows runs the examples with the x64 programs, "
-        "as a 64-bit prompt shows them; needs " +
-        setting.mordelt + " and " + setting.setup);
-  }
+  const Setting setting = ExampleSetting();
   // The examples delete these keys before and after each run: never the machine's own.
   for (const char* path : {"SOFTWARE\\Example", "SOFTWARE\\Example Tools"}) {
     if (ExampleKeyExists(path, setting.view)) {

@@ -138,7 +138,9 @@ own() {
   [[ $owner -eq 0 || $owner -eq $(id -u) ]] && [[ -z $(find "$1" -maxdepth 0 -perm /022) ]]
 }
 
-# The folder of the side files, made when missing.
+# The folder of the side files, made when missing; it carries a marker of its own, written when
+# the script makes it or finds it empty, so that `remove` deletes only a folder that it made.
+state_marker="$state/.mordelt-wine10-state"
 make_state() {
   mkdir -p -- "$(dirname "$root_dir")"
   [[ -e $state || -L $state ]] || mkdir -m 0755 -- "$state" || true
@@ -146,6 +148,14 @@ make_state() {
     log "$state is not a folder of this script's own (a link, another user's, or writable by" \
       "others): not using it; remove it, or set MORDELT_WINE10_ROOT to another folder"
     exit 1
+  fi
+  if ! own "$state_marker"; then
+    if [[ -n $(find "$state" -mindepth 1 -maxdepth 1 -print -quit) ]]; then
+      log "$state is not empty and was not made by this script (no $state_marker): not using" \
+        "it; remove it, or set MORDELT_WINE10_ROOT to another folder"
+      exit 1
+    fi
+    (set -C && echo "Made by scripts/wine10-root.sh for the side files of $root_dir." >"$state_marker")
   fi
 }
 
@@ -326,7 +336,7 @@ case "${1:-}" in
   umount) do_umount ;;
   remove)
     remove_root
-    if own "$state"; then
+    if own "$state" && own "$state_marker"; then
       rm -rf --one-file-system "$state"
     fi
     ;;

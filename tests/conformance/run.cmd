@@ -45,8 +45,9 @@ set "example_before=!errorlevel!"
 "%reg%" query "HKLM\SOFTWARE\Example Tools" >nul 2>&1
 set "example_tools_before=!errorlevel!"
 
-if exist "%results%" rd /s /q "%results%"
-mkdir "%results%"
+rem Only the files that this script writes are replaced; anything else in results\ stays.
+if not exist "%results%" mkdir "%results%"
+for %%f in (x64.xml x64.log x86.xml x86.log) do if exist "%results%\%%f" del /f /q "%results%\%%f"
 set /a passed=0, failed=0, skipped=0, ran=0
 call :architecture x64
 call :architecture x86
